@@ -1,0 +1,36 @@
+# kx_add_library(<name> <root> <subdir> [DEPS ...])
+# A static library made of <root>/<subdir>/*.cpp and the platform folder beside them
+# (<subdir>/win or <subdir>/posix). Headers are included as "<subdir>/Name.h" from <root>.
+function(kx_add_library name root subdir)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS
+    "${root}/${subdir}/*.cpp" "${root}/${subdir}/${KX_PLATFORM}/*.cpp")
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC "${root}")
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  if(WIN32)
+    target_compile_definitions(${name} PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  else()
+    find_package(Threads REQUIRED)
+    target_link_libraries(${name} PUBLIC Threads::Threads)
+  endif()
+endfunction()
+
+# kx_add_test(<name> SOURCES ... LIBS ...)
+# One GoogleTest program. Natively every test case is its own CTest entry; under Wine the
+# program is one entry, since starting a Windows process there costs far more than a test.
+function(kx_add_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  if(CMAKE_CROSSCOMPILING)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+  else()
+    include(GoogleTest)
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+  endif()
+endfunction()

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks to build and test every preset, and builds
+# libprotobuf for both mingw triplets into a cache outside the repository. Idempotent: a second
+# run installs nothing and rebuilds nothing.
+set -euo pipefail
+
+PROTOBUF_VERSION=3.21.12
+CACHE_ROOT="${VELHALYX_CACHE:-$HOME/.cache/velhalyx}"
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+
+packages=(
+  build-essential cmake ninja-build ccache clang libclang-rt-14-dev dpkg-dev
+  protobuf-compiler libprotobuf-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
+  binutils-mingw-w64-x86-64 wine64 libasio-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" \
+    >"${TMPDIR:-/tmp}/velhalyx-apt.log" 2>&1 ||
+    { cat "${TMPDIR:-/tmp}/velhalyx-apt.log"; exit 1; }
+fi
+
+# libprotobuf for one mingw triplet, static, library only.
+build_protobuf() {
+  local triplet=$1
+  local prefix="$CACHE_ROOT/protobuf-$PROTOBUF_VERSION-$triplet"
+  [ -f "$prefix/.complete" ] && return 0
+
+  local src="$CACHE_ROOT/src/protobuf-$PROTOBUF_VERSION"
+  if [ ! -f "$src/CMakeLists.txt" ]; then
+    if ! grep -rqs 'deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+      echo "setup: enabling Debian source packages"
+      printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' \
+        'Suites: bookworm bookworm-updates' 'Components: main' \
+        'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' '' \
+        'Types: deb-src' 'URIs: http://deb.debian.org/debian-security' \
+        'Suites: bookworm-security' 'Components: main' \
+        'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' |
+        $SUDO tee /etc/apt/sources.list.d/velhalyx-src.sources >/dev/null
+      $SUDO apt-get update -qq
+    fi
+    mkdir -p "$CACHE_ROOT/src"
+    (cd "$CACHE_ROOT/src" && apt-get source -qq --download-only protobuf >/dev/null)
+    (cd "$CACHE_ROOT/src" && rm -rf "protobuf-$PROTOBUF_VERSION" &&
+      tar xf protobuf_"$PROTOBUF_VERSION".orig.tar.* )
+  fi
+
+  echo "setup: building libprotobuf $PROTOBUF_VERSION for $triplet"
+  local build="$CACHE_ROOT/build/protobuf-$triplet"
+  rm -rf "$build"
+  cmake -S "$src" -B "$build" -G Ninja \
+    -DCMAKE_SYSTEM_NAME=Windows \
+    -DCMAKE_C_COMPILER="$triplet-gcc-posix" -DCMAKE_CXX_COMPILER="$triplet-g++-posix" \
+    -DCMAKE_RC_COMPILER="$triplet-windres" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DCMAKE_POSITION_INDEPENDENT_CODE=OFF \
+    -Dprotobuf_BUILD_PROTOC_BINARIES=OFF -Dprotobuf_BUILD_TESTS=OFF \
+    -Dprotobuf_WITH_ZLIB=OFF -Dprotobuf_BUILD_SHARED_LIBS=OFF \
+    -Dprotobuf_BUILD_LIBPROTOC=OFF -Dprotobuf_INSTALL=ON >/dev/null
+  cmake --build "$build" --target libprotobuf >/dev/null
+  cmake --install "$build" >/dev/null
+  rm -rf "$build"
+  touch "$prefix/.complete"
+}
+
+# GoogleTest for one mingw triplet, from the sources Debian installs.
+build_gtest() {
+  local triplet=$1
+  local prefix="$CACHE_ROOT/googletest-$triplet"
+  [ -f "$prefix/.complete" ] && return 0
+  echo "setup: building GoogleTest for $triplet"
+  local build="$CACHE_ROOT/build/googletest-$triplet"
+  rm -rf "$build"
+  cmake -S /usr/src/googletest -B "$build" -G Ninja \
+    -DCMAKE_SYSTEM_NAME=Windows \
+    -DCMAKE_C_COMPILER="$triplet-gcc-posix" -DCMAKE_CXX_COMPILER="$triplet-g++-posix" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -Dgtest_disable_pthreads=OFF -DBUILD_GMOCK=ON >/dev/null
+  cmake --build "$build" >/dev/null
+  cmake --install "$build" >/dev/null
+  rm -rf "$build"
+  touch "$prefix/.complete"
+}
+
+for triplet in x86_64-w64-mingw32 i686-w64-mingw32; do
+  build_protobuf "$triplet"
+done
+build_gtest x86_64-w64-mingw32
+echo "setup: ready (cache in $CACHE_ROOT)"
