@@ -1,0 +1,43 @@
+#pragma once
+
+namespace kx {
+namespace common {
+
+// Manual-reset event without a name: it stays signalled from Set until Reset and releases every
+// waiter meanwhile. Set, Reset and the waits may be called on any threads at once; Close and
+// destruction only when no other thread uses the event any more.
+class Event {
+public:
+    // Creates the event, not signalled. A creation failure is not reported; the first wait then
+    // stops the process.
+    Event();
+
+    // Closes the event.
+    ~Event() { Close(); }
+
+    Event(const Event&) = delete;
+    Event& operator=(const Event&) = delete;
+
+    // Releases the platform event; later calls do nothing.
+    void Close();
+
+    // Signals the event.
+    void Set();
+
+    // Makes the event non-signalled.
+    void Reset();
+
+    // Waits without a time limit until the event is signalled. Any other outcome stops the
+    // process (contract).
+    void Wait();
+
+    // Waits at most `milliseconds`; `signalled` becomes true when the event was signalled and
+    // false on time-out. Any other outcome stops the process (contract).
+    void Wait(unsigned milliseconds, bool& signalled);
+
+private:
+    void* handle_;
+};
+
+}  // namespace common
+}  // namespace kx

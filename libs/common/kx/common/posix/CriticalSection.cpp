@@ -1,0 +1,45 @@
+#include "kx/common/CriticalSection.h"
+
+#include <pthread.h>
+
+#include <new>
+
+#include "kx/common/Contract.h"
+
+namespace kx {
+namespace common {
+
+namespace {
+
+pthread_mutex_t* Platform(unsigned char* storage) {
+    static_assert(sizeof(pthread_mutex_t) <= 64 && alignof(pthread_mutex_t) <= 8,
+                  "pthread_mutex_t must fit the lock's platform storage");
+    return reinterpret_cast<pthread_mutex_t*>(storage);
+}
+
+}  // namespace
+
+void CriticalSection::InitializePlatform() {
+    pthread_mutexattr_t attributes;
+    KX_CHECK(pthread_mutexattr_init(&attributes) == 0);
+    KX_CHECK(pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE) == 0);
+    KX_CHECK(pthread_mutex_init(new (platform_) pthread_mutex_t, &attributes) == 0);
+    pthread_mutexattr_destroy(&attributes);
+}
+
+void CriticalSection::DeletePlatform() {
+    pthread_mutex_destroy(Platform(platform_));
+}
+
+void CriticalSection::EnterPlatform() {
+    if (pthread_mutex_trylock(Platform(platform_)) != 0) {
+        KX_CHECK(pthread_mutex_lock(Platform(platform_)) == 0);
+    }
+}
+
+void CriticalSection::LeavePlatform() {
+    KX_CHECK(pthread_mutex_unlock(Platform(platform_)) == 0);
+}
+
+}  // namespace common
+}  // namespace kx
