@@ -12,7 +12,7 @@ void ContractViolation(const char* condition, const char* file, int line) {
     char message[1024];
     std::snprintf(message, sizeof(message), "Contract violated: %s at %s(%d)\n", condition, file,
                   line);
-    WriteDebuggerOutput(message);
+    WriteFatalOutput(message);
     std::abort();
 }
 

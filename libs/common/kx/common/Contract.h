@@ -8,7 +8,7 @@ namespace kx {
 namespace common {
 
 // Writes "Contract violated: <condition> at <file>(<line>)" straight to the debugger output
-// (standard error on POSIX) and aborts. Allocates nothing and does not use the logger, so it
+// and standard error, and aborts. Allocates nothing and does not use the logger, so it
 // works before the logger exists and inside the logger's own code.
 [[noreturn]] void ContractViolation(const char* condition, const char* file, int line);
 
@@ -16,5 +16,6 @@ namespace common {
 }  // namespace kx
 
 // Stops the process when `condition` is false. The condition is evaluated exactly once.
-#define KX_CHECK(condition) \
-    ((condition) ? static_cast<void>(0) : ::kx::common::ContractViolation(#condition, __FILE__, __LINE__))
+#define KX_CHECK(condition)             \
+    ((condition) ? static_cast<void>(0) \
+                 : ::kx::common::ContractViolation(#condition, __FILE__, __LINE__))

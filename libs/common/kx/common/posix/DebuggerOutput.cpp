@@ -20,5 +20,7 @@ void WriteDebuggerOutput(const char* line) {
     }
 }
 
+void WriteFatalOutput(const char* line) { WriteDebuggerOutput(line); }
+
 }  // namespace common
 }  // namespace kx
