@@ -48,7 +48,7 @@ build_protobuf() {
       $SUDO apt-get update -qq
     fi
     mkdir -p "$CACHE_ROOT/src"
-    (cd "$CACHE_ROOT/src" && apt-get source -qq --download-only protobuf >/dev/null)
+    (cd "$CACHE_ROOT/src" && apt-get source -qq --download-only protobuf >/dev/null 2>&1)
     (cd "$CACHE_ROOT/src" && rm -rf "protobuf-$PROTOBUF_VERSION" &&
       tar xf protobuf_"$PROTOBUF_VERSION".orig.tar.* )
   fi
@@ -65,7 +65,7 @@ build_protobuf() {
     -Dprotobuf_BUILD_PROTOC_BINARIES=OFF -Dprotobuf_BUILD_TESTS=OFF \
     -Dprotobuf_WITH_ZLIB=OFF -Dprotobuf_BUILD_SHARED_LIBS=OFF \
     -Dprotobuf_BUILD_LIBPROTOC=OFF -Dprotobuf_INSTALL=ON >/dev/null
-  cmake --build "$build" --target libprotobuf >/dev/null
+  cmake --build "$build" >/dev/null
   cmake --install "$build" >/dev/null
   rm -rf "$build"
   touch "$prefix/.complete"
