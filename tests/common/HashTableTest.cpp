@@ -177,10 +177,10 @@ TEST(HashTableDeathTest, CurrentRequiresAnItem) {
     HashTable<unsigned int, int> table;
     table.Set(1, 1);
     HashTable<unsigned int, int>::Iterator iterator(table);
-    EXPECT_DEATH(iterator.Current(), "kInProgress");
+    EXPECT_DEATH(iterator.Current(), "Contract violated: .*kInProgress");
     ASSERT_TRUE(iterator.Next());
     ASSERT_FALSE(iterator.Next());
-    EXPECT_DEATH(iterator.Current(), "kInProgress");
+    EXPECT_DEATH(iterator.Current(), "Contract violated: .*kInProgress");
 }
 
 }  // namespace
