@@ -76,7 +76,8 @@ TEST(TickTimerTest, PlatformTicksFollowTheClock) {
     kx::common::Sleep(60);
     unsigned elapsed = 0;
     EXPECT_FALSE(timer.HasElapsed(&elapsed));
-    EXPECT_GE(elapsed, 50u);
+    // Some platforms advance the tick counter in steps of about 16 ms.
+    EXPECT_GE(elapsed, 40u);
     EXPECT_LT(elapsed, 5000u);
 }
 
