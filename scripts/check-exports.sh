@@ -1,16 +1,23 @@
 #!/usr/bin/env bash
-# Checks a built velhalyxapi_r2.dll: every plain export of scripts/expected-exports.txt is in
-# its export table by its plain name, nothing else is exported but the library's own C++
-# classes, and it imports only Windows system DLLs (no mingw runtime, no protobuf DLL).
+# Checks a built library: every plain export of scripts/expected-exports.txt is exported by its
+# plain name and nothing else is exported but the library's own C++ classes. For the Windows
+# DLL also: it imports only Windows system DLLs (no mingw runtime, no protobuf DLL).
 set -euo pipefail
-dll=${1:?usage: check-exports.sh <dll>}
+library=${1:?usage: check-exports.sh <velhalyxapi_r2.dll | libvelhalyxapi_r2.so>}
 here=$(cd "$(dirname "$0")" && pwd)
-objdump=i686-w64-mingw32-objdump
-dump=$($objdump -p "$dll")
 
-exports=$(printf '%s\n' "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
-  sed -n 's/^\s*\[\s*[0-9]*\] \(.*\)$/\1/p')
-imports=$(printf '%s\n' "$dump" | sed -n 's/^\s*DLL Name: \(.*\)$/\1/p')
+case "$library" in
+  *.dll)
+    dump=$(i686-w64-mingw32-objdump -p "$library")
+    exports=$(printf '%s\n' "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+      sed -n 's/^\s*\[\s*[0-9]*\] \(.*\)$/\1/p')
+    imports=$(printf '%s\n' "$dump" | sed -n 's/^\s*DLL Name: \(.*\)$/\1/p')
+    ;;
+  *)
+    exports=$(nm -D --defined-only "$library" | awk '{print $3}')
+    imports=""
+    ;;
+esac
 
 status=0
 while read -r name; do
@@ -30,7 +37,7 @@ if [ -n "$foreign" ]; then
 fi
 
 allowed='^(KERNEL32|ADVAPI32|msvcrt|USER32|WS2_32|ntdll|api-ms-win-[a-z0-9-]+)\.dll$'
-for dll_name in $imports; do
+for dll_name in $imports; do  # empty for the Linux library
   if ! printf '%s\n' "$dll_name" | grep -qiE "$allowed"; then
     echo "unexpected import: $dll_name"
     status=1

@@ -23,6 +23,7 @@ echo "== win32: build the product DLL"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32
 scripts/check-exports.sh build/win32/bin/velhalyxapi_r2.dll
+scripts/check-exports.sh build/linux/bin/libvelhalyxapi_r2.so
 
 echo "== summary"
 printf '%s\n' "${summary[@]}"

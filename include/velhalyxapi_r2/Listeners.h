@@ -1,0 +1,110 @@
+#ifndef VELHALYXAPI_R2_LISTENERS_H
+#define VELHALYXAPI_R2_LISTENERS_H
+
+#include "velhalyxapi_r2/Export.h"
+
+// The interfaces a game implements to receive the results of its requests. Each has exactly
+// one operation and it is the first virtual function, so a game built with any compiler can
+// implement them. They deliberately declare no virtual destructor (compilers disagree on how
+// many table slots one takes); the library never deletes a listener.
+//
+// Every listener is called on the game's thread: inside the request call for results known at
+// once, otherwise inside Update. The game owns every listener and keeps it alive until its
+// operation has been called. Pointers passed into an operation are valid only during the call.
+//
+// Result codes: 0 success, 1 not found (for writing: overwrite refused), 2 slot locked,
+// 3 failed or slot id 0.
+
+namespace kx {
+namespace halyxdll {
+
+class SavegameInfo;
+class SavegameReader;
+class SavegameWriter;
+
+class IGetLoginDetailsListener {
+public:
+    // userName and cdKey are UTF-8, password is UTF-16; all zero-terminated.
+    virtual void OnGetLoginDetails(unsigned int requestId, const char* userName,
+                                   const unsigned short* password, const char* cdKey) = 0;
+
+protected:
+    ~IGetLoginDetailsListener() {}
+};
+
+class IGetHalyxServerListener {
+public:
+    // pipe is the opened server pipe, now owned by the game, or all bits set on failure.
+    virtual void OnGetHalyxServer(unsigned int requestId, PipeHandle pipe) = 0;
+
+protected:
+    ~IGetHalyxServerListener() {}
+};
+
+class IGetSavegameReaderListener {
+public:
+    // reader is non-null exactly when result is 0; the game then owns it until Close.
+    virtual void OnGetSavegameReader(unsigned int requestId, unsigned int result,
+                                     SavegameReader* reader) = 0;
+
+protected:
+    ~IGetSavegameReaderListener() {}
+};
+
+class IGetSavegameWriterListener {
+public:
+    // writer is non-null exactly when result is 0; the game then owns it until Close.
+    virtual void OnGetSavegameWriter(unsigned int requestId, unsigned int result,
+                                     SavegameWriter* writer) = 0;
+
+protected:
+    ~IGetSavegameWriterListener() {}
+};
+
+class IGetSavegameListListener {
+public:
+    // savegames points at count objects that are destroyed when this call returns.
+    virtual void OnGetSavegameList(unsigned int requestId, SavegameInfo* savegames,
+                                   unsigned int count) = 0;
+
+protected:
+    ~IGetSavegameListListener() {}
+};
+
+class IRemoveSavegameListener {
+public:
+    virtual void OnRemoveSavegame(unsigned int requestId, unsigned int result) = 0;
+
+protected:
+    ~IRemoveSavegameListener() {}
+};
+
+class ISavegameReadListener {
+public:
+    // Called once the last part of the read has been copied into the game's buffer;
+    // byteCount is the size of that last part.
+    virtual void OnSavegameRead(unsigned int requestId, unsigned int byteCount) = 0;
+
+protected:
+    ~ISavegameReadListener() {}
+};
+
+class ISavegameWriteListener {
+public:
+    // byteCount is the number of bytes the launcher reports as written.
+    virtual void OnSavegameWrite(unsigned int requestId, unsigned int byteCount) = 0;
+
+protected:
+    ~ISavegameWriteListener() {}
+};
+
+// Accepted by GetNetworkTraffic for compatibility; the library never calls it.
+class IGetNetworkTrafficListener {
+protected:
+    ~IGetNetworkTrafficListener() {}
+};
+
+}  // namespace halyxdll
+}  // namespace kx
+
+#endif  // VELHALYXAPI_R2_LISTENERS_H

@@ -1,0 +1,131 @@
+#include "kx/clientbox/MemoryStream.h"
+
+#include "kx/common/Contract.h"
+#include "kx/common/ScopedLock.h"
+
+namespace kx {
+namespace clientbox {
+
+using common::ScopedLock;
+using common::SharedPtr;
+
+MemoryStream::MemoryStream() {
+    Reset();
+}
+
+MemoryStream::~MemoryStream() {}
+
+void MemoryStream::Reset() {
+    ScopedLock guard(&lock_);
+    SharedPtr<Buffer> empty(new Buffer);
+    empty->Seal();
+    head_ = empty;
+    tail_ = empty;
+    mark_.Reset();
+}
+
+void MemoryStream::Append(const SharedPtr<Buffer>& chain) {
+    if (!chain) return;
+    ScopedLock guard(&lock_);
+    tail_->SetNext(chain);
+    const SharedPtr<Buffer>* last = &chain;
+    while ((*last)->GetNext()) last = &(*last)->GetNext();
+    tail_ = *last;
+}
+
+SharedPtr<Buffer> MemoryStream::TakeAll() {
+    ScopedLock guard(&lock_);
+    SharedPtr<Buffer> taken = head_;
+    Reset();
+    while (taken && taken->Remaining() == 0) {
+        SharedPtr<Buffer> next = taken->GetNext();
+        taken = next;
+    }
+    return taken;
+}
+
+unsigned MemoryStream::GetSize() const {
+    unsigned size = 0;
+    for (const Buffer* buffer = head_.Get(); buffer != nullptr; buffer = buffer->GetNext().Get()) {
+        size += buffer->Remaining();
+    }
+    return size;
+}
+
+unsigned MemoryStream::Read(void* destination, unsigned count) {
+    return Take(destination, count, true);
+}
+
+unsigned MemoryStream::Skip(unsigned count) {
+    return Take(nullptr, count, true);
+}
+
+unsigned MemoryStream::Peek(void* destination, unsigned count) {
+    return Take(destination, count, false);
+}
+
+unsigned MemoryStream::Write(const void* source, unsigned count) {
+    KX_CHECK(count > 0);
+    const unsigned char* bytes = static_cast<const unsigned char*>(source);
+    SharedPtr<Buffer> first(new Buffer);
+    Buffer* current = first.Get();
+    unsigned written = current->Write(bytes, count);
+    while (written < count) {
+        SharedPtr<Buffer> next(new Buffer);
+        current->SetNext(next);
+        current = next.Get();
+        written += current->Write(bytes + written, count - written);
+    }
+    first->Seal();
+    Append(first);
+    return count;
+}
+
+unsigned MemoryStream::GetReadRegion(const unsigned char** region) {
+    while (head_->Remaining() == 0 && head_->GetNext()) {
+        SharedPtr<Buffer> next = head_->GetNext();
+        head_ = next;
+    }
+    return head_->GetReadRegion(region);
+}
+
+void MemoryStream::Mark() {
+    mark_ = head_;
+    head_->MarkReadPosition();
+}
+
+void MemoryStream::Rewind() {
+    KX_CHECK(mark_);
+    // Buffers after head have not been read since the mark was taken, so the walk ends there.
+    for (Buffer* buffer = mark_.Get(); buffer != nullptr; buffer = buffer->GetNext().Get()) {
+        buffer->RewindReadPosition();
+        if (buffer == head_.Get()) break;
+    }
+    head_ = mark_;
+}
+
+void MemoryStream::ClearMark() {
+    mark_.Reset();
+}
+
+unsigned MemoryStream::Take(void* destination, unsigned count, bool consume) {
+    ScopedLock guard(&lock_);
+    unsigned char* out = static_cast<unsigned char*>(destination);
+    unsigned taken = 0;
+    const SharedPtr<Buffer>* link = &head_;
+    const SharedPtr<Buffer>* last = link;
+    while (*link && taken < count) {
+        last = link;
+        taken += (*link)->Read(out != nullptr ? out + taken : nullptr, count - taken, !consume);
+        link = &(*link)->GetNext();
+    }
+    if (consume && last != &head_) {
+        // `last` points into the chain that head keeps alive, so copy it before head moves.
+        SharedPtr<Buffer> newHead = *last;
+        head_ = newHead;
+    }
+    return taken;
+}
+
+}  // namespace clientbox
+}  // namespace kx

@@ -1,0 +1,45 @@
+#include "kx/clientbox/OpenNamedPipe.h"
+
+#include <string.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "kx/clientbox/posix/PipePath.h"
+#include "kx/common/Contract.h"
+
+namespace kx {
+namespace clientbox {
+
+namespace {
+
+// Only a peer of our own user may serve us.
+bool PeerIsSameUser(int fd) {
+    struct ucred credentials;
+    socklen_t length = sizeof(credentials);
+    return getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) == 0 &&
+           length == sizeof(credentials) && credentials.uid == geteuid();
+}
+
+}  // namespace
+
+PipeHandle OpenNamedPipe(const char* name) {
+    KX_CHECK(name != nullptr);
+    sockaddr_un address;
+    memset(&address, 0, sizeof(address));
+    address.sun_family = AF_UNIX;
+    if (!BuildPipePath(name, address.sun_path, sizeof(address.sun_path))) {
+        return InvalidPipeHandle();
+    }
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return InvalidPipeHandle();
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
+        !PeerIsSameUser(fd)) {
+        close(fd);
+        return InvalidPipeHandle();
+    }
+    return reinterpret_cast<PipeHandle>(static_cast<intptr_t>(fd));
+}
+
+}  // namespace clientbox
+}  // namespace kx
