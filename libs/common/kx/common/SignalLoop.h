@@ -1,0 +1,81 @@
+#pragma once
+
+#include "kx/common/CriticalSection.h"
+#include "kx/common/Event.h"
+#include "kx/common/Functor.h"
+#include "kx/common/HybridArray.h"
+#include "kx/common/SharedPtr.h"
+
+namespace kx {
+namespace common {
+
+// A background thread that runs queued functors one at a time, first in, first out. Every signal
+// handler of the library runs on the process-wide loop (Instance). Post may be called on any
+// thread; functors run without any library lock held, so they may post further functors, emit
+// signals or take other objects' locks.
+class SignalLoop {
+public:
+    // The state shared between a loop object and its thread. The lock guards the queue and the
+    // stop flag; it is the innermost lock of the library, and nothing is called out while it is
+    // held. The work event is signalled exactly while the queue is not empty. Each queue has one
+    // consumer, its loop thread.
+    class SharedData {
+    public:
+        // Empty queue with room for 1024 functors inside the object, event not signalled, not
+        // stopped.
+        SharedData() : stopped_(false) {}
+
+        // Deletes the functors that are still queued, without running them.
+        ~SharedData();
+
+        SharedData(const SharedData&) = delete;
+        SharedData& operator=(const SharedData&) = delete;
+
+        // Appends `functor` (not null) to the queue, taking ownership, and signals the work.
+        void Post(Functor* functor);
+
+        // Waits at most 100 ms for work. Returns the oldest queued functor, now owned by the
+        // caller, or null on time-out. Only the consumer thread may call it.
+        Functor* TakeNext();
+
+        bool IsStopped();
+        void Stop();
+
+        // How many functors the queue can hold before it grows; a diagnostic for tests.
+        unsigned GetQueueCapacity();
+
+    private:
+        CriticalSection lock_;
+        HybridArray<Functor*, 1024> queue_;
+        Event work_;
+        bool stopped_;
+    };
+
+    // The process-wide loop, created with its thread on the first call from any thread. Null only
+    // when the loop object could not be allocated. Never destroyed.
+    static SignalLoop* Instance();
+
+    // Creates the shared state and starts the loop thread.
+    SignalLoop();
+
+    // Asks the thread to stop and lets go of the shared state; does not wait for the thread,
+    // which ends within about 100 ms after the functor it is running has returned.
+    ~SignalLoop();
+
+    SignalLoop(const SignalLoop&) = delete;
+    SignalLoop& operator=(const SignalLoop&) = delete;
+
+    // Queues `functor` (not null) to run on the loop thread after everything posted before it;
+    // the loop takes ownership and deletes it after it ran.
+    void Post(Functor* functor);
+
+    // The body of a loop thread: takes and runs functors until `shared` is stopped, then lets
+    // go of its reference.
+    static void ThreadMain(SharedPtr<SharedData> shared);
+
+private:
+    SharedPtr<SharedData> shared_;
+};
+
+}  // namespace common
+}  // namespace kx
