@@ -16,6 +16,10 @@ TEST(GameLinkTest, SessionsFromTheExportShareOneState) {
     EXPECT_EQ(first->GetRequestUniqueId(), 3u);
     KxHalyxdllGetNetworkTraffic(second, 4, nullptr);
     EXPECT_EQ(KxHalyxdllGetRequestUniqueId(first), 4u);
+
+    // No export releases a facade; a C++ game may delete them, which ends the session state.
+    delete first;
+    delete second;
 }
 
 }  // namespace
