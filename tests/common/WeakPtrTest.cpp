@@ -2,10 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+#include <thread>
+
+#include "kx/common/Event.h"
 #include "kx/common/SharedPtr.h"
+#include "kx/common/WeakPtrBase.h"
 
 namespace {
 
+using kx::common::Event;
+using kx::common::ReferenceCounter;
 using kx::common::SharedPtr;
 using kx::common::WeakPtr;
 
@@ -72,6 +79,36 @@ TEST(WeakPtrTest, DestroyingTheLastWeakObserverOfAnOrphanDestroysTheObject) {
     EXPECT_EQ(destroyed, 0);
     locked.Reset();
     EXPECT_EQ(destroyed, 1);
+}
+
+TEST(WeakPtrTest, LockOnADyingObjectWaitsForTheInvalidationWithoutTouchingTheCount) {
+    // The owner is never destroyed: its reference is released by hand below, as if the last
+    // release had happened on another thread that has not yet got round to Destroy.
+    alignas(SharedPtr<Target>) unsigned char storage[sizeof(SharedPtr<Target>)];
+    int destroyed = 0;
+    SharedPtr<Target>* owner = new (storage) SharedPtr<Target>(new Target(&destroyed));
+    ReferenceCounter* counter = owner->GetCounter();
+    WeakPtr<Target> weak(*owner);
+    const unsigned waitsBefore = kx::common::WeakPtrBase::GetDyingObjectWaitCount();
+    ASSERT_EQ(counter->ReleaseReference(), 0);
+
+    Event returned;
+    bool gotEmpty = false;
+    std::thread locker([&] {
+        gotEmpty = weak.Lock().IsNull();
+        returned.Set();
+    });
+    bool signalled = true;
+    returned.Wait(100, signalled);
+    EXPECT_FALSE(signalled);
+    EXPECT_EQ(counter->GetCount(), 0);
+
+    counter->Destroy();
+    locker.join();
+    EXPECT_TRUE(gotEmpty);
+    EXPECT_EQ(destroyed, 1);
+    EXPECT_EQ(kx::common::WeakPtrBase::GetDyingObjectWaitCount(), waitsBefore + 1);
+    EXPECT_TRUE(weak.Lock().IsNull());
 }
 
 TEST(WeakPtrTest, RegistryKeepsEachWeakPointerOnce) {
