@@ -12,11 +12,11 @@ constexpr int32_t kLazyNotCreated = 0;
 constexpr int32_t kLazyCreating = 1;
 constexpr int32_t kLazyReady = 2;
 
-// Runs `create` exactly once per state word, however many threads call this at once; returns
-// once creation has finished. The thread that moves the state from 0 to 1 creates; the others
-// sleep 1 ms at a time until it stores 2. Whatever `create` publishes is visible to every caller
-// that returns. `state` must start at 0 before any thread can get here (a constant initial
-// value), and `create` must not fail by returning early.
+// Runs `create` exactly once per state word, however many threads call this at once, and
+// returns only once creation has finished. The thread that moves the state from 0 to 1 creates;
+// the others sleep 1 ms at a time until it stores 2. Whatever `create` stores is visible to every
+// caller that returns. `state` must be a constant-initialized 0 (ready before any static
+// constructor runs); `create` must always succeed in leaving the value usable.
 template <typename Create>
 void CreateOnce(AtomicInt32* state, Create create) {
     if (state->Load() == kLazyReady) return;
