@@ -149,7 +149,7 @@ TEST(PointerStressTest, WeakLockRacesTheLastReleaseOnAnotherThread) {
 TEST(PointerStressTest, TwoWeakPointersLockOneObjectWhileItsLastReferenceGoes) {
     StressReport report("two weak locks against last release");
     const int kBatches = 2;
-    const int kRounds = 200;
+    const int kRounds = 150;
     AtomicInt32 destroyed;
     AtomicInt32 broken;
     const unsigned waits = RaceLockAgainstLastRelease(2, kBatches, kRounds, &destroyed, &broken);
