@@ -166,6 +166,48 @@ TEST(HashTableTest, StringKeysAndValues) {
     EXPECT_TRUE(second.Get(String("key 9"), value));
 }
 
+// Keys whose UTF-8 forms are alike (they end at an embedded zero, or leave out values above
+// 0x10FFFF) used to hash alike under every seed: the third such key made the table double
+// without end.
+TEST(HashTableTest, KeysWithAlikeUtf8FormsAreStillPlaced) {
+    const char zeroA[] = {'\0', 'a'};
+    const char zeroB[] = {'\0', 'b'};
+    const char zeroZero[] = {'\0', '\0'};
+    String keys[7];
+    ASSERT_TRUE(keys[1].SetUtf8(zeroA, 2));
+    ASSERT_TRUE(keys[2].SetUtf8(zeroB, 2));
+    ASSERT_TRUE(keys[3].SetUtf8(zeroZero, 2));
+    keys[4].AppendChar('\x80');
+    keys[5].AppendChar('\xFF');
+    keys[6].AppendChar('\x80').AppendChar('\x80');
+    HashTable<String, unsigned int> table;
+    for (unsigned i = 0; i < 7; ++i) table.Set(keys[i], i);
+    EXPECT_EQ(table.GetCount(), 7u);
+    EXPECT_LE(table.GetBucketCount(), 1024u);
+    ExpectItemsInCandidateBuckets(table);
+    for (unsigned i = 0; i < 7; ++i) {
+        unsigned int value = 99;
+        EXPECT_TRUE(table.Get(keys[i], value));
+        EXPECT_EQ(value, i);
+    }
+    // Runs of zeros of different lengths: the table grows with the keys' length, not without
+    // end (nor to hundreds of buckets per code point).
+    HashTable<String, unsigned int> zeros;
+    const char zeroRun[64] = {};
+    for (const int length : {1, 17, 33}) {
+        String key;
+        ASSERT_TRUE(key.SetUtf8(zeroRun, length));
+        zeros.Set(key, static_cast<unsigned int>(length));
+    }
+    EXPECT_EQ(zeros.GetCount(), 3u);
+    EXPECT_LE(zeros.GetBucketCount(), 256u);
+    // A trailing zero code point tells a key apart from the same text without it.
+    const char plain[] = "abc";
+    String withZero;
+    ASSERT_TRUE(withZero.SetUtf8(plain, 4));
+    EXPECT_NE(StandardHashHelper<String>::Hash(withZero, 0).a, 0x7BC3BDA5u);
+}
+
 TEST(HashTableTest, IteratorOverAnEmptyTableFinishesAtOnce) {
     HashTable<unsigned int, int> table;
     HashTable<unsigned int, int>::Iterator iterator(table);
