@@ -2,9 +2,11 @@
 
 #include <google/protobuf/io/coded_stream.h>
 
+#include <string>
 #include <vector>
 
 #include "ChainBytes.h"
+#include "HalyxDll.pb.h"
 #include "kx/clientbox/MemoryStream.h"
 #include "kx/clientbox/ZeroCopyMemoryStreamReader.h"
 #include "kx/clientbox/ZeroCopyWriteBufferWriter.h"
@@ -72,6 +74,59 @@ TEST(ZeroCopyMemoryStreamReaderTest, BackUpOfPartConsumesOnlyTheUsedBytes) {
         EXPECT_EQ(reader.ByteCount(), 3);
     }
     EXPECT_EQ(stream.GetSize(), 5u);
+}
+
+// The protobuf parser copies small regions ahead into a buffer of its own; when it stops early
+// it gives back more than the last region. That must put the bytes back, not stop the process.
+TEST(ZeroCopyMemoryStreamReaderTest, BackUpMayReachIntoEarlierRegions) {
+    MemoryStream stream;
+    stream.Append(MakeChain({3, 4, 5}));
+    {
+        ZeroCopyMemoryStreamReader reader(&stream);
+        const void* data;
+        int size;
+        for (int i = 0; i < 3; ++i) ASSERT_TRUE(reader.Next(&data, &size));
+        reader.BackUp(7);
+        EXPECT_EQ(reader.ByteCount(), 5);
+        ASSERT_TRUE(reader.Next(&data, &size));
+        EXPECT_EQ(size, 2);
+        reader.BackUp(1);
+        EXPECT_EQ(reader.ByteCount(), 6);
+    }
+    ASSERT_EQ(stream.GetSize(), 6u);
+    unsigned char out[6];
+    stream.Read(out, 6);
+    const std::vector<unsigned char> all = Pattern(12);
+    EXPECT_EQ(std::vector<unsigned char>(out, out + 6),
+              std::vector<unsigned char>(all.begin() + 6, all.end()));
+}
+
+TEST(ZeroCopyMemoryStreamReaderTest, BodyWithAZeroTagInSmallBuffersFailsToParse) {
+    // requestId 2, then a zero tag, which ends the parse early, then more fields.
+    std::string body = "\x08\x02";
+    body += '\0';
+    while (body.size() < 40) body += "\x08\x01";
+    for (unsigned piece = 1; piece <= 20; ++piece) {
+        MemoryStream stream;
+        for (std::size_t i = 0; i < body.size(); i += piece) {
+            SharedPtr<Buffer> buffer(new Buffer);
+            buffer->Write(body.data() + i,
+                          static_cast<unsigned>(body.size() - i < piece ? body.size() - i : piece));
+            buffer->Seal();
+            stream.Append(buffer);
+        }
+        int64_t consumed;
+        {
+            ZeroCopyMemoryStreamReader reader(&stream, static_cast<unsigned>(body.size()));
+            kx::protocol::halyxdll::Rsp answer;
+            EXPECT_FALSE(
+                answer.ParseFromBoundedZeroCopyStream(&reader, static_cast<int>(body.size())))
+                << "pieces of " << piece;
+            consumed = reader.ByteCount();
+        }
+        EXPECT_LE(consumed, static_cast<int64_t>(body.size()));
+        EXPECT_EQ(stream.GetSize() + consumed, body.size()) << "pieces of " << piece;
+    }
 }
 
 TEST(ZeroCopyMemoryStreamReaderTest, LimitBoundsWhatTheReaderHandsOut) {

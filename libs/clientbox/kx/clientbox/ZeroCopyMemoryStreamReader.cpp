@@ -6,7 +6,9 @@ namespace kx {
 namespace clientbox {
 
 ZeroCopyMemoryStreamReader::ZeroCopyMemoryStreamReader(MemoryStream* stream, unsigned limit)
-    : stream_(stream), lastSize_(0), remaining_(limit), byteCount_(0) {}
+    : stream_(stream), remaining_(limit), byteCount_(0) {
+    stream_->Mark();
+}
 
 ZeroCopyMemoryStreamReader::~ZeroCopyMemoryStreamReader() {
     stream_->ClearMark();
@@ -14,7 +16,6 @@ ZeroCopyMemoryStreamReader::~ZeroCopyMemoryStreamReader() {
 
 bool ZeroCopyMemoryStreamReader::Next(const void** data, int* size) {
     if (remaining_ == 0) return false;
-    stream_->Mark();
     const unsigned char* region;
     unsigned count = stream_->GetReadRegion(&region);
     // GetReadRegion returns 0 only when nothing at all is unread.
@@ -23,19 +24,18 @@ bool ZeroCopyMemoryStreamReader::Next(const void** data, int* size) {
     stream_->Skip(count);
     remaining_ -= count;
     byteCount_ += count;
-    lastSize_ = static_cast<int>(count);
     *data = region;
-    *size = lastSize_;
+    *size = static_cast<int>(count);
     return true;
 }
 
 void ZeroCopyMemoryStreamReader::BackUp(int count) {
-    KX_CHECK(count >= 0 && count <= lastSize_);
+    KX_CHECK(count >= 0 && count <= byteCount_);
+    // Back to where this reader started, then forward over the bytes the caller keeps.
     stream_->Rewind();
-    stream_->Skip(static_cast<unsigned>(lastSize_ - count));
+    stream_->Skip(static_cast<unsigned>(byteCount_ - count));
     remaining_ += static_cast<unsigned>(count);
     byteCount_ -= count;
-    lastSize_ = 0;
 }
 
 bool ZeroCopyMemoryStreamReader::Skip(int count) {
@@ -45,7 +45,6 @@ bool ZeroCopyMemoryStreamReader::Skip(int count) {
     const unsigned skipped = stream_->Skip(allowed);
     remaining_ -= skipped;
     byteCount_ += skipped;
-    lastSize_ = 0;
     return skipped == wanted;
 }
 

@@ -10,8 +10,10 @@ namespace kx {
 namespace clientbox {
 
 // Lets the protobuf parser read straight out of a MemoryStream's buffers: each Next hands out
-// the rest of one buffer, and BackUp returns to the mark that Next took, so the stream's read
-// position ends exactly after the last byte the parser used. An optional limit bounds how many
+// the rest of one buffer, and BackUp returns to the mark the reader took when it was created and
+// skips forward again, so the stream's read position ends exactly after the last byte the
+// parser used. (The parser may give back more than the last region: when it stops early on
+// bytes it had copied ahead from earlier regions.) An optional limit bounds how many
 // bytes the reader hands out at all, so a parser can never take bytes beyond one frame.
 // Threads: used by one thread, while the stream's owner serializes access to the stream (the
 // message connection holds its lock for the reader's whole life).
@@ -20,6 +22,8 @@ public:
     static constexpr unsigned kNoLimit = 0xFFFFFFFFu;
 
     // Reads from `stream`, which must outlive the reader, at most `limit` bytes.
+    // Marks the stream's read position (the stream's one mark belongs to the reader while it
+    // lives).
     explicit ZeroCopyMemoryStreamReader(MemoryStream* stream, unsigned limit = kNoLimit);
     // Clears the stream's mark.
     ~ZeroCopyMemoryStreamReader() override;
@@ -30,7 +34,7 @@ public:
     // Hands out the unread rest of the stream's current buffer (within the limit) and consumes
     // it; false when the stream or the limit is exhausted.
     bool Next(const void** data, int* size) override;
-    // Gives back the last `count` bytes of the region of the directly preceding Next.
+    // Gives back the last `count` bytes handed out; `count` must not exceed ByteCount().
     void BackUp(int count) override;
     // Consumes up to `count` bytes; true when all of them were there.
     bool Skip(int count) override;
@@ -39,7 +43,6 @@ public:
 
 private:
     MemoryStream* stream_;
-    int lastSize_;
     unsigned remaining_;
     int64_t byteCount_;
 };
