@@ -22,12 +22,12 @@ inline SharedPtr<Buffer> MakeChain(const std::vector<unsigned>& sizes, unsigned 
     SharedPtr<Buffer> first;
     Buffer* last = nullptr;
     std::size_t position = 0;
+    std::vector<unsigned char> bytes;
     for (unsigned size : sizes) {
         SharedPtr<Buffer> buffer(new Buffer);
-        for (unsigned i = 0; i < size; ++i) {
-            const unsigned char byte = PatternByte(seed, position++);
-            buffer->Write(&byte, 1);
-        }
+        bytes.resize(size);
+        for (unsigned i = 0; i < size; ++i) bytes[i] = PatternByte(seed, position++);
+        buffer->Write(bytes.data(), size);
         if (last == nullptr) {
             first = buffer;
         } else {

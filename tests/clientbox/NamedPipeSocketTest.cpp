@@ -1,0 +1,247 @@
+#include "kx/clientbox/NamedPipeSocket.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ChainBytes.h"
+#include "TestPipePeer.h"
+#include "TestSupport.h"
+#include "kx/common/WeakPtr.h"
+
+namespace {
+
+using clientbox_test::ChainBytes;
+using clientbox_test::DrainSignalLoop;
+using clientbox_test::MakeChain;
+using clientbox_test::Pattern;
+using clientbox_test::SignalCounter;
+using clientbox_test::TestPipeEnd;
+using clientbox_test::TestPipeServer;
+using clientbox_test::UniquePipeName;
+using clientbox_test::WaitUntil;
+using clientbox_test::Watchdog;
+using kx::clientbox::Buffer;
+using kx::clientbox::NamedPipeSocket;
+using kx::common::SharedPtr;
+using kx::common::WeakPtr;
+using Bytes = std::vector<unsigned char>;
+
+SharedPtr<SignalCounter> CountSignals(NamedPipeSocket* socket) {
+    SharedPtr<SignalCounter> counter(new SignalCounter);
+    socket->SignalClosed.Connect(counter, &SignalCounter::OnClosed);
+    socket->SignalConnected.Connect(counter, &SignalCounter::OnConnected);
+    socket->SignalSent.Connect(counter, &SignalCounter::OnSent);
+    socket->SignalReceived.Connect(counter, &SignalCounter::OnReceived);
+    return counter;
+}
+
+// Collects what the socket receives until `count` bytes are there.
+Bytes ReceiveBytes(NamedPipeSocket* socket, std::size_t count) {
+    Bytes received;
+    WaitUntil([&] {
+        SharedPtr<Buffer> chain = socket->Receive();
+        const Bytes bytes = ChainBytes(chain);
+        received.insert(received.end(), bytes.begin(), bytes.end());
+        return received.size() >= count;
+    });
+    return received;
+}
+
+// Waits until nothing but the observer's temporary reference keeps the socket alive.
+bool WaitForRelease(const WeakPtr<NamedPipeSocket>& observer) {
+    return WaitUntil([&] { return !observer.Lock(); });
+}
+
+// One connected socket with the server's end of its pipe.
+struct Connection {
+    explicit Connection(TestPipeServer& server) : socket(new NamedPipeSocket) {
+        connected = socket->Connect(server.GetName().c_str());
+        if (connected) peer = server.Accept();
+    }
+    SharedPtr<NamedPipeSocket> socket;
+    bool connected = false;
+    std::unique_ptr<TestPipeEnd> peer;
+};
+
+TEST(NamedPipeSocketTest, ConnectToANameNobodyServesFailsQuietly) {
+    SharedPtr<NamedPipeSocket> socket(new NamedPipeSocket);
+    SharedPtr<SignalCounter> counter = CountSignals(socket.Get());
+    EXPECT_FALSE(socket->Connect(UniquePipeName().c_str()));
+    EXPECT_TRUE(socket->IsClosed());
+    EXPECT_FALSE(socket->IsListening());
+    DrainSignalLoop();
+    EXPECT_EQ(counter->connected + counter->closed, 0);
+}
+
+TEST(NamedPipeSocketTest, BytesTravelBothWaysInOrderWithTheirSignals) {
+    TestPipeServer server(UniquePipeName());
+    Connection connection(server);
+    ASSERT_TRUE(connection.connected);
+    SharedPtr<SignalCounter> counter = CountSignals(connection.socket.Get());
+    EXPECT_FALSE(connection.socket->IsClosed());
+
+    // Several buffers go out as several writes, in chain order.
+    const Bytes outgoing = Pattern(4096 * 3 + 17, 4);
+    SharedPtr<Buffer> chain = MakeChain({4096, 4096, 4096, 17}, 4);
+    connection.socket->Send(chain);
+    EXPECT_FALSE(chain);
+    Bytes atPeer(outgoing.size());
+    ASSERT_TRUE(connection.peer->ReadExact(atPeer.data(), atPeer.size()));
+    EXPECT_EQ(atPeer, outgoing);
+
+    const Bytes incoming = Pattern(10000, 5);
+    ASSERT_TRUE(connection.peer->WriteAll(incoming.data(), incoming.size()));
+    EXPECT_EQ(ReceiveBytes(connection.socket.Get(), incoming.size()), incoming);
+    EXPECT_FALSE(connection.socket->Receive());
+
+    DrainSignalLoop();
+    EXPECT_EQ(counter->sent, 1);
+    EXPECT_GE(counter->received, 3);  // 4096-byte reads at most
+    connection.socket->Close();
+}
+
+TEST(NamedPipeSocketTest, ReceiveJoinsEarlierReadsIntoOneChain) {
+    TestPipeServer server(UniquePipeName());
+    Connection connection(server);
+    ASSERT_TRUE(connection.connected);
+    SharedPtr<SignalCounter> counter = CountSignals(connection.socket.Get());
+    ASSERT_TRUE(connection.peer->WriteAll("ab", 2));
+    ASSERT_TRUE(WaitUntil([&] { return counter->received >= 1; }));
+    ASSERT_TRUE(connection.peer->WriteAll("cde", 3));
+    ASSERT_TRUE(WaitUntil([&] { return counter->received >= 2; }));
+    SharedPtr<Buffer> chain = connection.socket->Receive();
+    ASSERT_TRUE(chain);
+    EXPECT_EQ(chain->Remaining(), 2u);
+    EXPECT_EQ(ChainBytes(chain), Bytes({'a', 'b', 'c', 'd', 'e'}));
+    connection.socket->Close();
+}
+
+TEST(NamedPipeSocketTest, CloseSignalsOnceAndTheSocketReleasesItself) {
+    TestPipeServer server(UniquePipeName());
+    Connection connection(server);
+    ASSERT_TRUE(connection.connected);
+    SharedPtr<SignalCounter> counter = CountSignals(connection.socket.Get());
+    WeakPtr<NamedPipeSocket> observer(connection.socket);
+
+    connection.socket->Close();
+    EXPECT_TRUE(connection.socket->IsClosed());
+    connection.socket->Close();
+    SharedPtr<Buffer> dropped = MakeChain({10});
+    connection.socket->Send(dropped);  // dropped without a report
+    SharedPtr<Buffer> empty;
+    connection.socket->Send(empty);
+    connection.socket.Reset();
+
+    EXPECT_TRUE(WaitForRelease(observer));
+    DrainSignalLoop();
+    EXPECT_EQ(counter->closed, 1);
+    EXPECT_EQ(counter->sent, 0);
+    // The peer sees the pipe end without a byte.
+    EXPECT_EQ(connection.peer->ReadToEnd(), 0u);
+}
+
+TEST(NamedPipeSocketTest, PeerClosingClosesTheSocketWhichThenReleasesItself) {
+    TestPipeServer server(UniquePipeName());
+    Connection connection(server);
+    ASSERT_TRUE(connection.connected);
+    SharedPtr<SignalCounter> counter = CountSignals(connection.socket.Get());
+    WeakPtr<NamedPipeSocket> observer(connection.socket);
+    ASSERT_TRUE(connection.peer->WriteAll("last", 4));
+    connection.peer->Close();
+    ASSERT_TRUE(WaitUntil([&] { return connection.socket->IsClosed(); }));
+    // Bytes that arrived before the end can still be taken.
+    EXPECT_EQ(ChainBytes(connection.socket->Receive()), Bytes({'l', 'a', 's', 't'}));
+    connection.socket.Reset();
+    EXPECT_TRUE(WaitForRelease(observer));
+    DrainSignalLoop();
+    EXPECT_EQ(counter->closed, 1);
+}
+
+// A write that cannot complete at once waits for the peer, while the socket's read stays
+// outstanding on the same handle, and every byte arrives in order.
+TEST(NamedPipeSocketTest, WriteWaitsForASlowPeerWithAReadOutstanding) {
+    TestPipeServer server(UniquePipeName());
+    Connection connection(server);
+    ASSERT_TRUE(connection.connected);
+    const std::size_t size = 1024 * 1024;
+    std::vector<unsigned> sizes(size / 4096, 4096);
+    Bytes atPeer(size);
+    std::thread peer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_TRUE(connection.peer->ReadExact(atPeer.data(), size));
+        EXPECT_TRUE(connection.peer->WriteAll("ok", 2));
+    });
+    SharedPtr<Buffer> chain = MakeChain(sizes, 6);
+    connection.socket->Send(chain);
+    peer.join();
+    EXPECT_EQ(atPeer, Pattern(size, 6));
+    EXPECT_EQ(ReceiveBytes(connection.socket.Get(), 2), Bytes({'o', 'k'}));
+    EXPECT_FALSE(connection.socket->IsClosed());
+    connection.socket->Close();
+}
+
+// Both ends write large amounts at once before either reads. Reads must go on while this side
+// is blocked in its write, or neither side ever finishes.
+TEST(NamedPipeSocketTest, BothEndsWritingAtOnceDoNotDeadlock) {
+    Watchdog watchdog("simultaneous writes", 60);
+    TestPipeServer server(UniquePipeName());
+    Connection connection(server);
+    ASSERT_TRUE(connection.connected);
+    const std::size_t size = 4 * 1024 * 1024;
+    const Bytes fromPeer = Pattern(size, 7);
+    SharedPtr<Buffer> chain = MakeChain(std::vector<unsigned>(size / 4096, 4096), 8);
+    std::thread peer([&] {
+        EXPECT_TRUE(connection.peer->WriteAll(fromPeer.data(), size));
+        Bytes atPeer(size);
+        EXPECT_TRUE(connection.peer->ReadExact(atPeer.data(), size));
+        EXPECT_EQ(atPeer, Pattern(size, 8));
+    });
+    connection.socket->Send(chain);
+    EXPECT_EQ(ReceiveBytes(connection.socket.Get(), size), fromPeer);
+    peer.join();
+    connection.socket->Close();
+}
+
+// After a close, a new pipe opened at once often gets the old handle's value. The old socket's
+// read must never be issued on it: the new socket receives every byte its peer sends.
+TEST(NamedPipeSocketTest, ReadOfAClosedSocketNeverTakesBytesOfALaterPipe) {
+    TestPipeServer server(UniquePipeName());
+    const Bytes message = Pattern(300, 9);
+    for (int round = 0; round < 200; ++round) {
+        Connection first(server);
+        ASSERT_TRUE(first.connected);
+        first.socket->Close();
+        Connection second(server);
+        ASSERT_TRUE(second.connected);
+        ASSERT_TRUE(second.peer->WriteAll(message.data(), message.size()));
+        ASSERT_EQ(ReceiveBytes(second.socket.Get(), message.size()), message) << round;
+        second.socket->Close();
+    }
+}
+
+// A read can complete with data just as another thread closes the socket; that completion
+// must end the read cycle instead of starting a read on a closed socket.
+TEST(NamedPipeSocketTest, CloseWhileDataFlowsEndsTheReadCycle) {
+    TestPipeServer server(UniquePipeName());
+    const Bytes chunk = Pattern(512, 10);
+    for (int round = 0; round < 200; ++round) {
+        Connection connection(server);
+        ASSERT_TRUE(connection.connected);
+        WeakPtr<NamedPipeSocket> observer(connection.socket);
+        std::thread peer([&] {
+            while (connection.peer->WriteAll(chunk.data(), chunk.size())) {
+            }
+        });
+        std::this_thread::sleep_for(std::chrono::microseconds(round * 10));
+        connection.socket->Close();
+        connection.socket.Reset();
+        ASSERT_TRUE(WaitForRelease(observer)) << round;
+        peer.join();
+    }
+}
+
+}  // namespace

@@ -1,0 +1,40 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "kx/clientbox/NamedPipeSocket.h"
+
+namespace {
+
+using clientbox_test::CapturedLog;
+using clientbox_test::DrainSignalLoop;
+using clientbox_test::LoggedLine;
+using clientbox_test::SignalCounter;
+using clientbox_test::WaitUntil;
+using kx::clientbox::NamedPipeSocket;
+using kx::clientbox::PipeHandle;
+using kx::common::SharedPtr;
+
+// A descriptor that polls readable but cannot be received from: the read fails on an open
+// socket, which logs one error line naming the call and its code, then closes.
+TEST(ReadFailureTest, AFailedReadOnAnOpenSocketLogsOneLineAndCloses) {
+    CapturedLog& log = CapturedLog::Get();
+    log.Clear();
+    const int directory = open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(directory, 0);
+    SharedPtr<NamedPipeSocket> socket(new NamedPipeSocket);
+    SharedPtr<SignalCounter> counter(new SignalCounter);
+    socket->SignalClosed.Connect(counter, &SignalCounter::OnClosed);
+    socket->Attach(reinterpret_cast<PipeHandle>(static_cast<intptr_t>(directory)));
+    ASSERT_TRUE(WaitUntil([&] { return socket->IsClosed(); }));
+    DrainSignalLoop();
+    EXPECT_EQ(counter->closed, 1);
+    const std::vector<LoggedLine> lines = log.Matching("failed");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].level, kx::common::kLogError);
+    EXPECT_EQ(lines[0].text, "recv failed, error = " + std::to_string(ENOTSOCK) + ".");
+}
+
+}  // namespace

@@ -1,0 +1,54 @@
+#include <signal.h>
+#include <sys/socket.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "ChainBytes.h"
+#include "TestPipePeer.h"
+#include "TestSupport.h"
+#include "kx/clientbox/NamedPipeSocket.h"
+
+namespace {
+
+using clientbox_test::MakeChain;
+using clientbox_test::TestPipeServer;
+using clientbox_test::UniquePipeName;
+using kx::clientbox::NamedPipeSocket;
+using kx::common::SharedPtr;
+
+// Writing to a peer that no longer reads must fail the write, not raise SIGPIPE in the game.
+TEST(SendToDeadPeerTest, APeerThatStoppedReadingClosesTheSocketWithoutSigpipe) {
+    struct sigaction previous;
+    struct sigaction defaults = {};
+    defaults.sa_handler = SIG_DFL;
+    ASSERT_EQ(sigaction(SIGPIPE, &defaults, &previous), 0);
+    TestPipeServer server(UniquePipeName());
+    for (int round = 0; round < 5; ++round) {
+        SharedPtr<NamedPipeSocket> socket(new NamedPipeSocket);
+        ASSERT_TRUE(socket->Connect(server.GetName().c_str()));
+        auto peer = server.Accept();
+        // 4 MiB, far more than the pipe holds.
+        SharedPtr<kx::clientbox::Buffer> chain = MakeChain(std::vector<unsigned>(1024, 4096));
+        // The peer still holds its end, so the reader thread sees no end of stream; only the
+        // write learns that nobody reads. In the second half the peer stops mid-write.
+        if (round < 3) {
+            ASSERT_EQ(shutdown(static_cast<int>(peer->GetHandle()), SHUT_RD), 0);
+            socket->Send(chain);
+        } else {
+            std::thread stopper([&] {
+                char some[1024];
+                peer->ReadExact(some, sizeof(some));
+                shutdown(static_cast<int>(peer->GetHandle()), SHUT_RD);
+            });
+            socket->Send(chain);
+            stopper.join();
+        }
+        EXPECT_TRUE(socket->IsClosed());
+    }
+    sigaction(SIGPIPE, &previous, nullptr);
+}
+
+}  // namespace
