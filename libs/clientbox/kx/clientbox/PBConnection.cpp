@@ -1,0 +1,155 @@
+#include "kx/clientbox/PBConnection.h"
+
+#include <google/protobuf/io/coded_stream.h>
+
+#include "kx/clientbox/ZeroCopyMemoryStreamReader.h"
+#include "kx/clientbox/ZeroCopyWriteBufferWriter.h"
+#include "kx/common/ScopedLock.h"
+#include "kx/common/TickTimer.h"
+#include "kx/logger/LogRecord.h"
+
+namespace kx {
+namespace clientbox {
+
+using common::ScopedLock;
+using common::SharedPtr;
+using google::protobuf::MessageLite;
+
+namespace {
+
+constexpr unsigned kPrefixSize = 4;
+
+}  // namespace
+
+PBConnection::PBConnection(const SharedPtr<Socket>& socket) : expected_(0) {
+    if (!socket) return;
+    ScopedLock guard(&lock_);
+    socket_ = socket;
+    const SharedPtr<PBConnection> self = GetSharedPtr();
+    socket->SignalReceived.Connect(self, &PBConnection::OnData);
+    // Bytes may have arrived before the subscription.
+    OnData();
+    socket->SignalClosed.Connect(self, &PBConnection::OnSocketClosed);
+}
+
+PBConnection::~PBConnection() {}
+
+bool PBConnection::Send(const MessageLite& message) {
+    ScopedLock guard(&lock_);
+    // Above 2 GiB serialization fails, so the size fits the prefix whenever a frame is sent.
+    const size_t size = message.ByteSizeLong();
+    SharedPtr<Buffer> chain;
+    {
+        ZeroCopyWriteBufferWriter writer;
+        {
+            google::protobuf::io::CodedOutputStream coded(&writer);
+            const uint8_t prefix[kPrefixSize] = {
+                static_cast<uint8_t>(size >> 24), static_cast<uint8_t>(size >> 16),
+                static_cast<uint8_t>(size >> 8), static_cast<uint8_t>(size)};
+            coded.WriteRaw(prefix, kPrefixSize);
+            if (!message.SerializeToCodedStream(&coded)) return false;
+            // Destroying the coded stream gives back the unused end of its last region.
+        }
+        chain = writer.GetFirst();
+    }
+    chain->Seal();
+    if (socket_) socket_->Send(chain);
+    return true;
+}
+
+bool PBConnection::TryReceive(MessageLite* message) {
+    ScopedLock guard(&lock_);
+    message->Clear();
+    ready_.Reset();
+    while (expected_ != 0 && stream_.GetSize() >= expected_) {
+        const uint32_t length = expected_;
+        bool parsed;
+        int64_t consumed;
+        {
+            // Bounded to the frame: the parser cannot take bytes of the next frame, whatever
+            // it does on failure.
+            ZeroCopyMemoryStreamReader reader(&stream_, length);
+            parsed = message->ParseFromBoundedZeroCopyStream(&reader, static_cast<int>(length));
+            consumed = reader.ByteCount();
+        }
+        stream_.Skip(length - static_cast<uint32_t>(consumed));
+        expected_ = 0;
+        OnData();
+        if (parsed) return true;
+        message->Clear();
+        KX_LOG(common::kLogError) << "Dropped a message that does not parse, length = " << length
+                                  << ".";
+    }
+    return false;
+}
+
+bool PBConnection::Receive(MessageLite* message) {
+    if (IsClosed()) return false;
+    for (;;) {
+        ready_.Wait();
+        if (TryReceive(message)) return true;
+        if (IsClosed()) return false;
+    }
+}
+
+bool PBConnection::ReceiveWithTimeout(MessageLite* message, unsigned milliseconds, bool& expired) {
+    expired = false;
+    common::TickTimer timer(milliseconds);
+    if (IsClosed()) return false;
+    for (;;) {
+        bool signalled;
+        ready_.Wait(timer.GetRemaining(), signalled);
+        if (TryReceive(message)) return true;
+        if (IsClosed()) return false;
+        if (timer.GetRemaining() == 0) {
+            expired = true;
+            return false;
+        }
+    }
+}
+
+bool PBConnection::IsClosed() {
+    ScopedLock guard(&lock_);
+    return !socket_ || socket_->IsClosed();
+}
+
+void PBConnection::Close() {
+    ScopedLock guard(&lock_);
+    if (!socket_) return;
+    socket_->Close();
+    socket_.Reset();
+}
+
+void PBConnection::OnData() {
+    ScopedLock guard(&lock_);
+    if (!socket_) return;
+    stream_.Append(socket_->Receive());
+    if (expected_ == 0) {
+        if (stream_.GetSize() < kPrefixSize) return;
+        uint8_t prefix[kPrefixSize];
+        stream_.Read(prefix, kPrefixSize);
+        const uint32_t length = (static_cast<uint32_t>(prefix[0]) << 24) |
+                                (static_cast<uint32_t>(prefix[1]) << 16) |
+                                (static_cast<uint32_t>(prefix[2]) << 8) | prefix[3];
+        if (length == 0 || length > kMaxBodyLength) {
+            KX_LOG(common::kLogError) << "Refused a message length of " << length << ".";
+            socket_->Close();
+            return;
+        }
+        expected_ = length;
+    }
+    if (stream_.GetSize() >= expected_) {
+        ready_.Set();
+        SignalMessage.Emit();
+    }
+}
+
+void PBConnection::OnSocketClosed() {
+    ScopedLock guard(&lock_);
+    socket_.Reset();
+    ready_.Set();
+    SignalClosed.Emit();
+}
+
+}  // namespace clientbox
+}  // namespace kx

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <google/protobuf/message_lite.h>
+
+#include <cstdint>
+
+#include "kx/clientbox/MemoryStream.h"
+#include "kx/clientbox/Socket.h"
+#include "kx/common/CriticalSection.h"
+#include "kx/common/Event.h"
+#include "kx/common/IntrusivePtrBase.h"
+#include "kx/common/SharedPtr.h"
+#include "kx/common/Signal.h"
+
+namespace kx {
+namespace clientbox {
+
+// Turns a Socket into a channel of whole protobuf messages. Every message travels as a frame:
+// its encoded length L as 4 bytes, most significant first, then the L bytes of its encoding.
+// Messages are serialized straight into pooled buffers and parsed straight out of the buffers
+// the pipe reads filled; no message byte is copied on the way. Received bytes are unframed as
+// they arrive; a body is parsed only once all of its bytes are there.
+//
+// A length of 0 or above kMaxBodyLength closes the socket. A body that does not parse is
+// dropped with one error line: exactly its L bytes are consumed and the next frame goes on.
+//
+// Lifetime: create with new and hand the pointer to one SharedPtr<PBConnection>. The
+// connection subscribes to its socket's signals through weak pointers, so the subscriptions
+// lapse when it is destroyed; destroying it does not close the socket.
+//
+// Threads: the game's thread calls Send, TryReceive, Receive, ReceiveWithTimeout, IsClosed
+// and Close; OnData and OnSocketClosed run on the signal loop thread. `lock_` guards the
+// expected length, the socket reference and the stream; it is held across Send (including
+// the socket's write), each TryReceive (including parsing) and OnData, and is taken before
+// the socket's locks. Receive and ReceiveWithTimeout wait on the ready event without it.
+class PBConnection : public common::IntrusivePtrBase<PBConnection> {
+public:
+    // The largest body accepted: what the system was designed with.
+    static constexpr uint32_t kMaxBodyLength = 64u * 1024u * 1024u;
+
+    // Uses `socket` (may be empty, giving a closed connection): subscribes to its received
+    // and closed signals and takes any bytes that arrived already.
+    explicit PBConnection(const common::SharedPtr<Socket>& socket);
+    ~PBConnection();
+
+    PBConnection(const PBConnection&) = delete;
+    PBConnection& operator=(const PBConnection&) = delete;
+
+    // Frames `message` and hands it to the socket, which writes it out before this returns.
+    // False when the message could not be serialized (nothing is sent). True does not mean
+    // the bytes arrived: a closed socket drops the frame, and a failed write closes it.
+    bool Send(const google::protobuf::MessageLite& message);
+
+    // Never blocks. Clears `message`; when a whole body is buffered, parses it into `message`
+    // and returns true. A body that does not parse is dropped and the next buffered one is
+    // tried. False when no whole message is there; `message` is then cleared.
+    bool TryReceive(google::protobuf::MessageLite* message);
+
+    // Waits without a time limit for a message (see TryReceive); false once the connection
+    // has closed with no message left.
+    bool Receive(google::protobuf::MessageLite* message);
+
+    // Like Receive, but gives up after `milliseconds`; `expired` tells whether it did.
+    bool ReceiveWithTimeout(google::protobuf::MessageLite* message, unsigned milliseconds,
+                            bool& expired);
+
+    // True once the socket is gone or reports that it is closed.
+    bool IsClosed();
+
+    // Closes the socket and lets go of it.
+    void Close();
+
+    // Handler of the socket's SignalReceived: takes the socket's bytes and reads the next
+    // length prefix; sets the ready event and emits SignalMessage when a whole body is there.
+    void OnData();
+
+    // Handler of the socket's SignalClosed: lets go of the socket, sets the ready event and
+    // emits SignalClosed.
+    void OnSocketClosed();
+
+    // Emitted when a whole body is buffered.
+    common::Signal SignalMessage;
+    // Emitted when the socket has reported its closing.
+    common::Signal SignalClosed;
+
+private:
+    common::CriticalSection lock_;
+    // Manual reset: set while a whole body is buffered or the socket has closed; reset by
+    // every TryReceive.
+    common::Event ready_;
+    // L of the frame whose prefix has been read and whose body has not been taken; 0 while no
+    // prefix is pending.
+    uint32_t expected_;
+    common::SharedPtr<Socket> socket_;
+    // Received bytes not yet consumed; starts right after the last consumed prefix or body.
+    MemoryStream stream_;
+};
+
+}  // namespace clientbox
+}  // namespace kx

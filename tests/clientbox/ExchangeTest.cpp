@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "ConnectionLink.h"
+#include "kx/clientbox/Buffer.h"
+#include "kx/common/TemplatedReferenceCounter.h"
+
+namespace {
+
+using clientbox_test::ConnectionLink;
+using clientbox_test::Frame;
+using clientbox_test::MakeReq;
+using clientbox_test::MakeRsp;
+using clientbox_test::ReadFrame;
+using clientbox_test::Watchdog;
+using kx::clientbox::Buffer;
+using kx::protocol::halyxdll::Req;
+using kx::protocol::halyxdll::Rsp;
+
+constexpr unsigned kMessages = 3000;
+
+// Sizes around the buffer and prefix boundaries, with a 1 MiB message now and then.
+std::size_t SizeOf(unsigned index) {
+    static const std::size_t kSizes[] = {1,    2,    3,    7,    100,  1000, 4087,
+                                         4088, 4091, 4092, 4096, 4097, 8192, 20000};
+    if (index % 500 == 499) return 1024 * 1024;
+    return kSizes[index % (sizeof(kSizes) / sizeof(kSizes[0]))];
+}
+
+// Thousands of messages of 1 byte to 1 MiB travel both ways at once, every byte checked: the
+// peer frames and parses on its own, independently of the library.
+TEST(ExchangeTest, ThousandsOfMessagesBothWaysArriveIntactAndInOrder) {
+    Watchdog watchdog("the exchange", 240);
+    ConnectionLink link;
+    ASSERT_TRUE(link.connected);
+
+    std::atomic<unsigned> peerReceived(0);
+    std::thread peerReader([&] {
+        std::string body;
+        Req req;
+        for (unsigned i = 0; i < kMessages; ++i) {
+            ASSERT_TRUE(ReadFrame(*link.peer, &body)) << i;
+            ASSERT_TRUE(req.ParseFromString(body)) << i;
+            ASSERT_EQ(body, MakeReq(i, SizeOf(i), i).SerializeAsString()) << i;
+            ++peerReceived;
+        }
+    });
+    std::thread peerWriter([&] {
+        for (unsigned i = 0; i < kMessages; ++i) {
+            const std::string frame = Frame(MakeRsp(i, SizeOf(kMessages - 1 - i), i + 1));
+            ASSERT_TRUE(link.peer->WriteAll(frame.data(), frame.size())) << i;
+        }
+    });
+    std::thread sender([&] {
+        for (unsigned i = 0; i < kMessages; ++i) {
+            ASSERT_TRUE(link.connection->Send(MakeReq(i, SizeOf(i), i)));
+        }
+    });
+
+    Rsp received;
+    for (unsigned i = 0; i < kMessages; ++i) {
+        ASSERT_TRUE(link.WaitForMessage(&received, 60000)) << i;
+        ASSERT_EQ(received.SerializeAsString(),
+                  MakeRsp(i, SizeOf(kMessages - 1 - i), i + 1).SerializeAsString())
+            << i;
+    }
+    sender.join();
+    peerWriter.join();
+    peerReader.join();
+    EXPECT_EQ(peerReceived, kMessages);
+    EXPECT_FALSE(link.connection->IsClosed());
+}
+
+// Once the pools have grown to the traffic, a long exchange takes no buffer and no buffer
+// counter from the heap.
+TEST(ExchangeTest, SteadyStateExchangeTakesNothingFromTheHeap) {
+    Watchdog watchdog("the steady exchange", 240);
+    ConnectionLink link;
+    ASSERT_TRUE(link.connected);
+    std::thread echo([&] {
+        std::string body;
+        Req req;
+        while (ReadFrame(*link.peer, &body)) {
+            ASSERT_TRUE(req.ParseFromString(body));
+            const std::string frame =
+                Frame(MakeRsp(req.requestid(), req.writesavegame().data().size(), 3));
+            ASSERT_TRUE(link.peer->WriteAll(frame.data(), frame.size()));
+        }
+    });
+    const auto exchange = [&](unsigned count) {
+        Rsp received;
+        for (unsigned i = 0; i < count; ++i) {
+            const std::size_t size = SizeOf(i % 1000) > 65536 ? 65536 : SizeOf(i % 1000);
+            ASSERT_TRUE(link.connection->Send(MakeReq(i, size, 2)));
+            bool expired = false;
+            ASSERT_TRUE(link.connection->ReceiveWithTimeout(&received, 30000, expired)) << i;
+            ASSERT_EQ(received.requestid(), i);
+            ASSERT_EQ(received.readsavegame().data().size(), size);
+        }
+    };
+    exchange(1000);
+    const unsigned buffersBefore = Buffer::GetHeapBlockCount();
+    const unsigned countersBefore =
+        kx::common::TemplatedReferenceCounter<Buffer>::GetHeapBlockCount();
+    exchange(2000);
+    const unsigned bufferMisses = Buffer::GetHeapBlockCount() - buffersBefore;
+    const unsigned counterMisses =
+        kx::common::TemplatedReferenceCounter<Buffer>::GetHeapBlockCount() - countersBefore;
+    RecordProperty("BufferPoolMissesAfterWarmUp", static_cast<int>(bufferMisses));
+    RecordProperty("CounterPoolMissesAfterWarmUp", static_cast<int>(counterMisses));
+    std::printf("pool misses after warm-up: buffers %u, counters %u (pools: %u buffers)\n",
+                bufferMisses, counterMisses, Buffer::GetHeapBlockCount());
+    EXPECT_EQ(bufferMisses, 0u);
+    EXPECT_EQ(counterMisses, 0u);
+    link.connection->Close();
+    echo.join();
+}
+
+}  // namespace

@@ -1,0 +1,238 @@
+#include "kx/clientbox/PBConnection.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "ConnectionLink.h"
+
+namespace {
+
+using clientbox_test::CapturedLog;
+using clientbox_test::ConnectionLink;
+using clientbox_test::Frame;
+using clientbox_test::MakeReq;
+using clientbox_test::MakeRsp;
+using clientbox_test::ReadFrame;
+using clientbox_test::WaitUntil;
+using kx::clientbox::PBConnection;
+using kx::clientbox::Socket;
+using kx::common::SharedPtr;
+using kx::protocol::halyxdll::Req;
+using kx::protocol::halyxdll::Rsp;
+
+void ExpectSameMessage(const Rsp& actual, const Rsp& expected) {
+    EXPECT_EQ(actual.SerializeAsString(), expected.SerializeAsString());
+}
+
+void Pause() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+}
+
+TEST(PBConnectionTest, FrameArrivingOneBytePerReadIsUnframed) {
+    ConnectionLink link;
+    ASSERT_TRUE(link.connected);
+    const Rsp sent = MakeRsp(7, 40, 1);
+    const std::string frame = Frame(sent);
+    for (std::size_t i = 0; i + 1 < frame.size(); ++i) {
+        ASSERT_TRUE(link.peer->WriteAll(&frame[i], 1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    Pause();
+    Rsp received;
+    EXPECT_FALSE(link.connection->TryReceive(&received));
+    ASSERT_TRUE(link.peer->WriteAll(&frame.back(), 1));
+    ASSERT_TRUE(link.WaitForMessage(&received));
+    ExpectSameMessage(received, sent);
+}
+
+TEST(PBConnectionTest, TwoFramesInOneReadAreTakenOneAfterTheOther) {
+    ConnectionLink link;
+    ASSERT_TRUE(link.connected);
+    const Rsp first = MakeRsp(1, 10, 2);
+    const Rsp second = MakeRsp(2, 20, 3);
+    const std::string both = Frame(first) + Frame(second);
+    ASSERT_TRUE(link.peer->WriteAll(both.data(), both.size()));
+    Rsp received;
+    ASSERT_TRUE(link.WaitForMessage(&received));
+    ExpectSameMessage(received, first);
+    // The second prefix was read ahead: the second message is there at once.
+    ASSERT_TRUE(link.connection->TryReceive(&received));
+    ExpectSameMessage(received, second);
+    EXPECT_FALSE(link.connection->TryReceive(&received));
+}
+
+TEST(PBConnectionTest, PrefixSplitAcrossTwoBuffersIsRead) {
+    ConnectionLink link;
+    ASSERT_TRUE(link.connected);
+    // The first frame fills 4094 bytes, so the first read ends two bytes into the next prefix.
+    Rsp first = MakeRsp(1, 4000, 4);
+    const std::size_t overhead = first.ByteSizeLong() + 4 - 4000;
+    first = MakeRsp(1, 4094 - overhead, 4);
+    const Rsp second = MakeRsp(2, 300, 5);
+    const std::string bytes = Frame(first) + Frame(second);
+    ASSERT_EQ(Frame(first).size(), 4094u);
+    ASSERT_TRUE(link.peer->WriteAll(bytes.data(), 4096));
+    Pause();
+    ASSERT_TRUE(link.peer->WriteAll(bytes.data() + 4096, bytes.size() - 4096));
+    Rsp received;
+    ASSERT_TRUE(link.WaitForMessage(&received));
+    ExpectSameMessage(received, first);
+    ASSERT_TRUE(link.WaitForMessage(&received));
+    ExpectSameMessage(received, second);
+}
+
+TEST(PBConnectionTest, ZeroAndOversizedLengthsCloseTheSocket) {
+    for (const uint32_t length : {0u, PBConnection::kMaxBodyLength + 1, 0xFFFFFFFFu}) {
+        ConnectionLink link;
+        ASSERT_TRUE(link.connected);
+        const unsigned char prefix[4] = {
+            static_cast<unsigned char>(length >> 24), static_cast<unsigned char>(length >> 16),
+            static_cast<unsigned char>(length >> 8), static_cast<unsigned char>(length)};
+        ASSERT_TRUE(link.peer->WriteAll(prefix, 4));
+        EXPECT_TRUE(WaitUntil([&] { return link.connection->IsClosed(); })) << length;
+        EXPECT_TRUE(link.socket->IsClosed());
+    }
+}
+
+TEST(PBConnectionTest, LengthOfExactly64MiBIsAwaited) {
+    ConnectionLink link;
+    ASSERT_TRUE(link.connected);
+    const uint32_t length = PBConnection::kMaxBodyLength;
+    const unsigned char prefix[4] = {
+        static_cast<unsigned char>(length >> 24), static_cast<unsigned char>(length >> 16),
+        static_cast<unsigned char>(length >> 8), static_cast<unsigned char>(length)};
+    ASSERT_TRUE(link.peer->WriteAll(prefix, 4));
+    ASSERT_TRUE(link.peer->WriteAll("abc", 3));
+    Pause();
+    EXPECT_FALSE(link.connection->IsClosed());
+    Rsp received;
+    EXPECT_FALSE(link.connection->TryReceive(&received));
+}
+
+TEST(PBConnectionTest, TryReceiveWithoutAWholeMessageLeavesTheMessageCleared) {
+    ConnectionLink link;
+    ASSERT_TRUE(link.connected);
+    Rsp received = MakeRsp(5, 10, 6);
+    EXPECT_FALSE(link.connection->TryReceive(&received));
+    EXPECT_FALSE(received.has_requestid());
+    EXPECT_FALSE(received.has_readsavegame());
+}
+
+TEST(PBConnectionTest, SendFramesTheMessageWithABigEndianLength) {
+    ConnectionLink link;
+    ASSERT_TRUE(link.connected);
+    // A request whose encoding is 5000 bytes goes out as 4096 + 908 bytes.
+    std::size_t dataSize = 4988;
+    Req req = MakeReq(1, dataSize, 7);
+    dataSize -= req.ByteSizeLong() - 5000;
+    req = MakeReq(1, dataSize, 7);
+    ASSERT_EQ(req.ByteSizeLong(), 5000u);
+    ASSERT_TRUE(link.connection->Send(req));
+    unsigned char prefix[4];
+    ASSERT_TRUE(link.peer->ReadExact(prefix, 4));
+    EXPECT_EQ(prefix[0], 0x00);
+    EXPECT_EQ(prefix[1], 0x00);
+    EXPECT_EQ(prefix[2], 0x13);
+    EXPECT_EQ(prefix[3], 0x88);
+    std::string body(5000, '\0');
+    ASSERT_TRUE(link.peer->ReadExact(&body[0], body.size()));
+    EXPECT_EQ(body, req.SerializeAsString());
+}
+
+// A body that does not parse is dropped: exactly its bytes are consumed, one error line is
+// logged, and the frames behind it are delivered.
+TEST(PBConnectionTest, BodiesThatDoNotParseAreDroppedAndTheNextFramesGoOn) {
+    CapturedLog& log = CapturedLog::Get();
+    log.Clear();
+    ConnectionLink link;
+    ASSERT_TRUE(link.connected);
+    const Rsp good1 = MakeRsp(1, 50, 8);
+    const Rsp good2 = MakeRsp(2, 5000, 9);
+    const Rsp good3 = MakeRsp(3, 60, 10);
+    Rsp missingRequired;
+    missingRequired.mutable_stopreadsavegame();
+    const std::string bytes = Frame(std::string("\x00\x00\x00", 3)) +  // field number 0: malformed
+                              Frame(good1) +
+                              // A length-delimited field claiming 16 bytes in a 2-byte body: a
+                              // parser that is not held to the frame reads on into the next one.
+                              Frame(std::string("\x0A\x10", 2)) + Frame(good2) +
+                              Frame(missingRequired.SerializePartialAsString()) + Frame(good3);
+    ASSERT_TRUE(link.peer->WriteAll(bytes.data(), bytes.size()));
+    Rsp received;
+    for (const Rsp* expected : {&good1, &good2, &good3}) {
+        ASSERT_TRUE(link.WaitForMessage(&received));
+        ExpectSameMessage(received, *expected);
+    }
+    EXPECT_FALSE(link.connection->TryReceive(&received));
+    EXPECT_FALSE(link.connection->IsClosed());
+    const auto lines = log.Matching("does not parse");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].level, kx::common::kLogError);
+}
+
+TEST(PBConnectionTest, AMessageFramedBeforeTheSocketClosedCanStillBeTaken) {
+    ConnectionLink link;
+    ASSERT_TRUE(link.connected);
+    const Rsp last = MakeRsp(9, 100, 11);
+    const std::string frame = Frame(last);
+    ASSERT_TRUE(link.peer->WriteAll(frame.data(), frame.size()));
+    link.peer->Close();
+    ASSERT_TRUE(WaitUntil([&] { return link.connection->IsClosed(); }));
+    Rsp received;
+    ASSERT_TRUE(link.WaitForMessage(&received));
+    ExpectSameMessage(received, last);
+}
+
+TEST(PBConnectionTest, ReceiveWaitsForAMessageAndEndsWhenTheSocketCloses) {
+    ConnectionLink link;
+    ASSERT_TRUE(link.connected);
+    const Rsp sent = MakeRsp(4, 30, 12);
+    std::thread peer([&] {
+        Pause();
+        const std::string frame = Frame(sent);
+        EXPECT_TRUE(link.peer->WriteAll(frame.data(), frame.size()));
+        Pause();
+        link.peer->Close();
+    });
+    Rsp received;
+    ASSERT_TRUE(link.connection->Receive(&received));
+    ExpectSameMessage(received, sent);
+    EXPECT_FALSE(link.connection->Receive(&received));
+    EXPECT_TRUE(link.connection->IsClosed());
+    peer.join();
+    // Closed at once now.
+    EXPECT_FALSE(link.connection->Receive(&received));
+}
+
+TEST(PBConnectionTest, ReceiveWithTimeoutReportsExpiry) {
+    ConnectionLink link;
+    ASSERT_TRUE(link.connected);
+    Rsp received;
+    bool expired = false;
+    EXPECT_FALSE(link.connection->ReceiveWithTimeout(&received, 50, expired));
+    EXPECT_TRUE(expired);
+    const std::string frame = Frame(MakeRsp(1, 1, 13));
+    ASSERT_TRUE(link.peer->WriteAll(frame.data(), frame.size()));
+    EXPECT_TRUE(link.connection->ReceiveWithTimeout(&received, 10000, expired));
+    EXPECT_FALSE(expired);
+}
+
+TEST(PBConnectionTest, CloseClosesTheSocketAndAConnectionWithoutSocketIsClosed) {
+    ConnectionLink link;
+    ASSERT_TRUE(link.connected);
+    link.connection->Close();
+    EXPECT_TRUE(link.connection->IsClosed());
+    EXPECT_TRUE(link.socket->IsClosed());
+    EXPECT_EQ(link.peer->ReadToEnd(), 0u);
+
+    SharedPtr<PBConnection> without(new PBConnection(SharedPtr<Socket>()));
+    EXPECT_TRUE(without->IsClosed());
+    Rsp received;
+    EXPECT_FALSE(without->TryReceive(&received));
+    EXPECT_FALSE(without->Receive(&received));
+    EXPECT_TRUE(without->Send(MakeReq(1, 1, 1)));  // dropped
+}
+
+}  // namespace

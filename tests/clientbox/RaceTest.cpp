@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "ConnectionLink.h"
+#include "kx/common/WeakPtr.h"
+
+namespace {
+
+using clientbox_test::Frame;
+using clientbox_test::MakeReq;
+using clientbox_test::MakeRsp;
+using clientbox_test::ReadFrame;
+using clientbox_test::TestPipeEnd;
+using clientbox_test::TestPipeServer;
+using clientbox_test::UniquePipeName;
+using clientbox_test::WaitUntil;
+using clientbox_test::Watchdog;
+using kx::clientbox::NamedPipeSocket;
+using kx::clientbox::PBConnection;
+using kx::common::SharedPtr;
+using kx::common::WeakPtr;
+using kx::protocol::halyxdll::Rsp;
+
+constexpr int kCycles = 1000;
+
+// Opens a socket to `server`, retrying while the server prepares its next pipe instance.
+SharedPtr<NamedPipeSocket> ConnectTo(TestPipeServer& server) {
+    SharedPtr<NamedPipeSocket> socket(new NamedPipeSocket);
+    WaitUntil([&] { return socket->Connect(server.GetName().c_str()); });
+    return socket;
+}
+
+// Connect, exchange and close over and over with data in flight both ways, while another
+// thread keeps polling TryReceive on whatever connection is current.
+TEST(RaceTest, ConnectExchangeCloseCyclesWithAPollingThread) {
+    Watchdog watchdog("the connect/exchange/close cycles", 240);
+    TestPipeServer server(UniquePipeName());
+    std::atomic<bool> serving(true);
+    std::thread peer([&] {
+        const std::string frames = Frame(MakeRsp(1, 3000, 1)) + Frame(MakeRsp(2, 5, 2));
+        while (serving) {
+            std::unique_ptr<TestPipeEnd> end = server.Accept();
+            if (!end || !serving) break;
+            end->WriteAll(frames.data(), frames.size());
+            end->ReadToEnd();
+        }
+    });
+
+    std::mutex currentMutex;
+    SharedPtr<PBConnection> current;
+    std::atomic<bool> polling(true);
+    std::atomic<unsigned> taken(0);
+    std::thread poller([&] {
+        Rsp received;
+        while (polling) {
+            SharedPtr<PBConnection> connection;
+            {
+                std::lock_guard<std::mutex> guard(currentMutex);
+                connection = current;
+            }
+            if (connection && connection->TryReceive(&received)) ++taken;
+            std::this_thread::yield();
+        }
+    });
+
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        SharedPtr<NamedPipeSocket> socket = ConnectTo(server);
+        ASSERT_FALSE(socket->IsClosed()) << cycle;
+        WeakPtr<NamedPipeSocket> observer(socket);
+        SharedPtr<PBConnection> connection(new PBConnection(socket));
+        {
+            std::lock_guard<std::mutex> guard(currentMutex);
+            current = connection;
+        }
+        ASSERT_TRUE(connection->Send(MakeReq(cycle, 1 + cycle * 7 % 6000, 3)));
+        if (cycle % 3 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+        if (cycle % 2 == 0) {
+            connection->Close();
+        } else {
+            socket->Close();
+        }
+        socket.Reset();
+        {
+            std::lock_guard<std::mutex> guard(currentMutex);
+            current.Reset();
+        }
+        connection.Reset();
+        ASSERT_TRUE(WaitUntil([&] { return !observer.Lock(); })) << cycle;
+    }
+    polling = false;
+    poller.join();
+    serving = false;
+    // Wakes the peer's last Accept.
+    SharedPtr<NamedPipeSocket> last = ConnectTo(server);
+    last->Close();
+    peer.join();
+    std::printf("messages taken by the polling thread: %u\n", taken.load());
+}
+
+// The peer goes away in the middle of a frame: the connection closes, reports no message and
+// the socket releases itself.
+TEST(RaceTest, PeerClosingMidFrame) {
+    TestPipeServer server(UniquePipeName());
+    const std::string frame = Frame(MakeRsp(1, 1000, 4));
+    for (int round = 0; round < 200; ++round) {
+        SharedPtr<NamedPipeSocket> socket = ConnectTo(server);
+        std::unique_ptr<TestPipeEnd> end = server.Accept();
+        ASSERT_TRUE(end);
+        WeakPtr<NamedPipeSocket> observer(socket);
+        SharedPtr<PBConnection> connection(new PBConnection(socket));
+        socket.Reset();
+        const std::size_t cut = 1 + static_cast<std::size_t>(round) * 37 % (frame.size() - 1);
+        ASSERT_TRUE(end->WriteAll(frame.data(), cut));
+        end->Close();
+        ASSERT_TRUE(WaitUntil([&] { return connection->IsClosed(); })) << round;
+        Rsp received;
+        EXPECT_FALSE(connection->TryReceive(&received)) << round;
+        connection.Reset();
+        ASSERT_TRUE(WaitUntil([&] { return !observer.Lock(); })) << round;
+    }
+}
+
+}  // namespace
