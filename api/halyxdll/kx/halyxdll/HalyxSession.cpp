@@ -24,5 +24,10 @@ unsigned int HalyxSession::GetRequestUniqueId() { return Session().GetRequestUni
 
 void HalyxSession::GetNetworkTraffic(unsigned int, IGetNetworkTrafficListener*) { Session(); }
 
+const unsigned short* HalyxSession::GetLocText(const unsigned short* key,
+                                               const char* languageCode) {
+    return Session().GetLocText(key, languageCode);
+}
+
 }  // namespace halyxdll
 }  // namespace kx

@@ -18,3 +18,9 @@ void KxHalyxdllGetNetworkTraffic(HalyxSession* session, unsigned int requestId,
     KX_CHECK(session != nullptr);
     session->GetNetworkTraffic(requestId, listener);
 }
+
+const unsigned short* KxHalyxdllGetLocText(HalyxSession* session, const unsigned short* key,
+                                           const char* languageCode) {
+    KX_CHECK(session != nullptr);
+    return session->GetLocText(key, languageCode);
+}

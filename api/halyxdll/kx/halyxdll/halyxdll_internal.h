@@ -2,6 +2,7 @@
 
 #include "kx/common/HashTable.h"
 #include "kx/common/HybridArray.h"
+#include "kx/common/LocalizationCache.h"
 #include "velhalyxapi_r2/Listeners.h"
 
 namespace kx {
@@ -29,6 +30,13 @@ public:
     // Increments the request-id counter and returns it: 1 first, wrapping modulo 2^32.
     unsigned int GetRequestUniqueId();
 
+    // The text of `key` in `languageCode` from the launcher's localization files, each read at
+    // most once per session state (see LocalizationCache::GetLocText). Never null; valid until
+    // the next call or the end of the session state.
+    const unsigned short* GetLocText(const unsigned short* key, const char* languageCode) {
+        return localizations_.GetLocText(key, languageCode);
+    }
+
 private:
     HalyxSessionData() = default;
     ~HalyxSessionData() = default;
@@ -50,6 +58,7 @@ private:
     common::HybridArray<DelayedGetSavegameList, 0> delayedLists_;
     common::HashTable<unsigned int, unsigned char*> readDestinations_;
     unsigned int requestIdCounter_ = 0;
+    common::LocalizationCache localizations_;
 };
 
 }  // namespace halyxdll
