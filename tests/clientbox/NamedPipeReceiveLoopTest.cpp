@@ -1,0 +1,71 @@
+#include "kx/clientbox/NamedPipeReceiveLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "ChainBytes.h"
+#include "TestPipePeer.h"
+#include "TestSupport.h"
+#include "kx/clientbox/NamedPipeSocket.h"
+
+namespace {
+
+using clientbox_test::ChainBytes;
+using clientbox_test::TestPipeEnd;
+using clientbox_test::TestPipeServer;
+using clientbox_test::UniquePipeName;
+using clientbox_test::WaitUntil;
+using kx::clientbox::NamedPipeReceiveLoop;
+using kx::clientbox::NamedPipeSocket;
+using kx::common::SharedPtr;
+
+TEST(NamedPipeReceiveLoopTest, InstanceCalledByManyThreadsAtOnceGivesOneLoop) {
+    std::vector<NamedPipeReceiveLoop*> seen(8, nullptr);
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        threads.emplace_back([&seen, i] { seen[i] = NamedPipeReceiveLoop::Instance(); });
+    }
+    for (std::thread& thread : threads) thread.join();
+    ASSERT_NE(seen[0], nullptr);
+    for (NamedPipeReceiveLoop* loop : seen) EXPECT_EQ(loop, seen[0]);
+    EXPECT_EQ(NamedPipeReceiveLoop::Instance(), seen[0]);
+}
+
+// Sockets connecting on several threads at once register their reads together; every one of
+// them is served.
+TEST(NamedPipeReceiveLoopTest, SocketsRegisteringAtOnceAreAllServed) {
+    constexpr int kSockets = 6;
+    TestPipeServer server(UniquePipeName());
+    std::vector<SharedPtr<NamedPipeSocket>> sockets;
+    for (int i = 0; i < kSockets; ++i) sockets.emplace_back(new NamedPipeSocket);
+    std::vector<std::thread> connectors;
+    for (int i = 0; i < kSockets; ++i) {
+        connectors.emplace_back([&sockets, &server, i] {
+            EXPECT_TRUE(WaitUntil([&] { return sockets[i]->Connect(server.GetName().c_str()); }));
+        });
+    }
+    std::vector<std::unique_ptr<TestPipeEnd>> ends;
+    for (int i = 0; i < kSockets; ++i) ends.push_back(server.Accept());
+    for (std::thread& connector : connectors) connector.join();
+    // Each peer end names itself; every socket must receive exactly one name.
+    for (int i = 0; i < kSockets; ++i) {
+        const unsigned char name = static_cast<unsigned char>('A' + i);
+        ASSERT_TRUE(ends[i]->WriteAll(&name, 1));
+    }
+    std::vector<int> received(kSockets, 0);
+    for (const SharedPtr<NamedPipeSocket>& socket : sockets) {
+        std::vector<unsigned char> bytes;
+        ASSERT_TRUE(WaitUntil([&] {
+            bytes = ChainBytes(socket->Receive());
+            return !bytes.empty();
+        }));
+        ASSERT_EQ(bytes.size(), 1u);
+        ++received[bytes[0] - 'A'];
+        socket->Close();
+    }
+    for (int count : received) EXPECT_EQ(count, 1);
+}
+
+}  // namespace

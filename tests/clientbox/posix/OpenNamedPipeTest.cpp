@@ -1,0 +1,98 @@
+#include "kx/clientbox/OpenNamedPipe.h"
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestPipePeer.h"
+#include "kx/clientbox/posix/PipePath.h"
+
+namespace {
+
+using clientbox_test::TestPipeServer;
+using clientbox_test::UniquePipeName;
+using kx::clientbox::BuildPipePath;
+using kx::clientbox::InvalidPipeHandle;
+using kx::clientbox::OpenNamedPipe;
+using kx::clientbox::PipeHandle;
+using kx::clientbox::PreparePrivateDirectory;
+
+// A fresh directory for one test, removed afterwards.
+class ScratchDirectory {
+public:
+    ScratchDirectory() {
+        char pattern[] = "/tmp/kx-pipe-path-XXXXXX";
+        path_ = mkdtemp(pattern);
+    }
+    ~ScratchDirectory() { EXPECT_EQ(system(("rm -rf '" + path_ + "'").c_str()), 0); }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+TEST(OpenNamedPipeTest, OpensAServedNameAndRefusesNamesOutsideTheDirectory) {
+    TestPipeServer server(UniquePipeName());
+    const PipeHandle handle = OpenNamedPipe(server.GetName().c_str());
+    ASSERT_NE(handle, InvalidPipeHandle());
+    close(static_cast<int>(reinterpret_cast<intptr_t>(handle)));
+    EXPECT_EQ(OpenNamedPipe(UniquePipeName().c_str()), InvalidPipeHandle());
+    for (const char* name : {"", ".", "..", "../x", "a/b"}) {
+        EXPECT_EQ(OpenNamedPipe(name), InvalidPipeHandle()) << name;
+    }
+}
+
+TEST(OpenNamedPipeTest, PathIsInTheRuntimeDirectoryWhenSet) {
+    char path[108];
+    ASSERT_TRUE(BuildPipePath("halyx_ipc_pipe", path, sizeof(path)));
+    EXPECT_EQ(std::string(path), std::string(getenv("XDG_RUNTIME_DIR")) + "/halyx_ipc_pipe");
+    // A path that does not fit is refused rather than cut.
+    EXPECT_FALSE(BuildPipePath(std::string(200, 'n').c_str(), path, sizeof(path)));
+}
+
+TEST(OpenNamedPipeTest, PathFallsBackToAPrivateDirectoryUnderTmp) {
+    const std::string runtime = getenv("XDG_RUNTIME_DIR");
+    unsetenv("XDG_RUNTIME_DIR");
+    char path[108];
+    const bool built = BuildPipePath("halyx_ipc_pipe", path, sizeof(path));
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    ASSERT_TRUE(built);
+    const std::string directory = "/tmp/halyx-" + std::to_string(geteuid());
+    EXPECT_EQ(std::string(path), directory + "/halyx_ipc_pipe");
+    struct stat status;
+    ASSERT_EQ(lstat(directory.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISDIR(status.st_mode));
+    EXPECT_EQ(status.st_mode & 077, 0u);
+}
+
+TEST(OpenNamedPipeTest, PrivateDirectoryIsCreatedClosedAndRefusedWhenOpenOrNotADirectory) {
+    ScratchDirectory scratch;
+    const std::string fresh = scratch.Path() + "/fresh";
+    ASSERT_TRUE(PreparePrivateDirectory(fresh.c_str()));
+    struct stat status;
+    ASSERT_EQ(stat(fresh.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0700u);
+    EXPECT_TRUE(PreparePrivateDirectory(fresh.c_str()));
+
+    ASSERT_EQ(chmod(fresh.c_str(), 0755), 0);
+    EXPECT_FALSE(PreparePrivateDirectory(fresh.c_str()));
+
+    const std::string link = scratch.Path() + "/link";
+    const std::string closed = scratch.Path() + "/closed";
+    ASSERT_TRUE(PreparePrivateDirectory(closed.c_str()));
+    ASSERT_EQ(symlink(closed.c_str(), link.c_str()), 0);
+    EXPECT_FALSE(PreparePrivateDirectory(link.c_str()));
+
+    const std::string file = scratch.Path() + "/file";
+    FILE* created = fopen(file.c_str(), "w");
+    ASSERT_NE(created, nullptr);
+    fclose(created);
+    chmod(file.c_str(), 0600);
+    EXPECT_FALSE(PreparePrivateDirectory(file.c_str()));
+}
+
+}  // namespace
