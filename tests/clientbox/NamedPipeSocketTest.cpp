@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <thread>
@@ -204,6 +205,28 @@ TEST(NamedPipeSocketTest, BothEndsWritingAtOnceDoNotDeadlock) {
     EXPECT_EQ(ReceiveBytes(connection.socket.Get(), size), fromPeer);
     peer.join();
     connection.socket->Close();
+}
+
+// A write blocked on a peer that does not read is released by a Close on another thread, and
+// the handle is let go only after the write has given up.
+TEST(NamedPipeSocketTest, CloseReleasesAWriteBlockedOnAPeerThatDoesNotRead) {
+    Watchdog watchdog("a blocked write", 60);
+    TestPipeServer server(UniquePipeName());
+    Connection connection(server);
+    ASSERT_TRUE(connection.connected);
+    WeakPtr<NamedPipeSocket> observer(connection.socket);
+    SharedPtr<Buffer> chain = MakeChain(std::vector<unsigned>(1024, 4096));  // 4 MiB
+    std::atomic<bool> returned(false);
+    std::thread writer([&] {
+        connection.socket->Send(chain);
+        returned = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(returned);
+    connection.socket->Close();
+    writer.join();
+    connection.socket.Reset();
+    EXPECT_TRUE(WaitForRelease(observer));
 }
 
 // After a close, a new pipe opened at once often gets the old handle's value. The old socket's
