@@ -16,6 +16,7 @@ using clientbox_test::MakeReq;
 using clientbox_test::MakeRsp;
 using clientbox_test::ReadFrame;
 using clientbox_test::WaitUntil;
+using kx::clientbox::Buffer;
 using kx::clientbox::PBConnection;
 using kx::clientbox::Socket;
 using kx::common::SharedPtr;
@@ -93,6 +94,51 @@ TEST(PBConnectionTest, ZeroAndOversizedLengthsCloseTheSocket) {
         ASSERT_TRUE(link.peer->WriteAll(prefix, 4));
         EXPECT_TRUE(WaitUntil([&] { return link.connection->IsClosed(); })) << length;
         EXPECT_TRUE(link.socket->IsClosed());
+    }
+}
+
+// A socket in memory: what the test queues is what it has received. It closes without
+// emitting SignalClosed, which stands for the time before the closed signal's handler runs.
+class MemorySocket final : public Socket {
+public:
+    void Queue(const std::string& bytes) {
+        SharedPtr<Buffer> buffer(new Buffer);
+        buffer->Write(bytes.data(), static_cast<unsigned>(bytes.size()));
+        buffer->Seal();
+        received_ = buffer;
+    }
+    void Send(SharedPtr<Buffer>& chain) override { chain.Reset(); }
+    void Close() override { closed_ = true; }
+    SharedPtr<Buffer> Receive() override {
+        SharedPtr<Buffer> chain = received_;
+        received_.Reset();
+        return chain;
+    }
+    bool IsClosed() const override { return closed_; }
+    bool IsListening() const override { return false; }
+
+private:
+    SharedPtr<Buffer> received_;
+    bool closed_ = false;
+};
+
+// The bytes behind a refused length are the refused frame's, not frames: the connection must
+// not unframe them, even when more received-data handlers run before the closed one.
+TEST(PBConnectionTest, NothingBehindARefusedLengthIsUnframed) {
+    for (const uint32_t length : {0u, PBConnection::kMaxBodyLength + 1}) {
+        MemorySocket* socket = new MemorySocket;
+        const SharedPtr<Socket> socketRef(socket);
+        const SharedPtr<PBConnection> connection(new PBConnection(socketRef));
+        const std::string prefix = {static_cast<char>(length >> 24),
+                                    static_cast<char>(length >> 16), static_cast<char>(length >> 8),
+                                    static_cast<char>(length)};
+        socket->Queue(prefix + Frame(MakeRsp(3, 20, 14)));
+        connection->OnData();
+        EXPECT_TRUE(socket->IsClosed());
+        EXPECT_TRUE(connection->IsClosed());
+        connection->OnData();
+        Rsp received;
+        EXPECT_FALSE(connection->TryReceive(&received)) << length;
     }
 }
 

@@ -133,7 +133,10 @@ void PBConnection::OnData() {
                                 (static_cast<uint32_t>(prefix[2]) << 8) | prefix[3];
         if (length == 0 || length > kMaxBodyLength) {
             KX_LOG(common::kLogError) << "Refused a message length of " << length << ".";
-            socket_->Close();
+            // Letting go of the socket at once ends the unframing here: what follows is the
+            // refused frame's body, and handlers queued before the closed signal's would read
+            // it as frames.
+            Close();
             return;
         }
         expected_ = length;

@@ -21,7 +21,8 @@ namespace clientbox {
 // the pipe reads filled; no message byte is copied on the way. Received bytes are unframed as
 // they arrive; a body is parsed only once all of its bytes are there.
 //
-// A length of 0 or above kMaxBodyLength closes the socket. A body that does not parse is
+// A length of 0 or above kMaxBodyLength closes the connection as Close does, so nothing behind
+// it is unframed. A body that does not parse is
 // dropped with one error line: exactly its L bytes are consumed and the next frame goes on.
 //
 // Lifetime: create with new and hand the pointer to one SharedPtr<PBConnection>. The
