@@ -22,8 +22,8 @@ namespace clientbox {
 // they arrive; a body is parsed only once all of its bytes are there.
 //
 // A length of 0 or above kMaxBodyLength closes the connection as Close does, so nothing behind
-// it is unframed. A body that does not parse is
-// dropped with one error line: exactly its L bytes are consumed and the next frame goes on.
+// it is unframed. A body that does not parse is dropped with one error line: exactly its L
+// bytes are consumed and the next frame goes on.
 //
 // Lifetime: create with new and hand the pointer to one SharedPtr<PBConnection>. The
 // connection subscribes to its socket's signals through weak pointers, so the subscriptions
