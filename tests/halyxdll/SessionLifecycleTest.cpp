@@ -1,6 +1,7 @@
 // The session state's life cycle as the facade drives it, in-process.
 #include <gtest/gtest.h>
 
+#include "SessionFixture.h"
 #include "kx/halyxdll/halyxdll_internal.h"
 #include "velhalyxapi_r2/HalyxSession.h"
 #include "velhalyxapi_r2/KxHalyxdll.h"
@@ -8,6 +9,9 @@
 namespace kx {
 namespace halyxdll {
 namespace {
+
+using halyxdll_test::FakeLauncher;
+using halyxdll_test::ReaderListener;
 
 TEST(SessionLifecycleTest, FirstFacadeCreatesStateAndAnyFacadeDestroysIt) {
     ASSERT_EQ(HalyxSessionData::Current(), nullptr);
@@ -34,9 +38,42 @@ TEST(SessionLifecycleTest, NetworkTrafficRequestChangesNothing) {
     EXPECT_EQ(session.GetRequestUniqueId(), 1u);
 }
 
-TEST(SessionLifecycleTest, FakeSessionIsNull) { EXPECT_EQ(KxHalyxdllGetFakeSession(), nullptr); }
+TEST(SessionLifecycleTest, ConstructionOpensNoConnection) {
+    FakeLauncher launcher;
+    HalyxSession session;
+    halyxdll_test::PumpFor(&session, 30);
+    EXPECT_EQ(launcher.ClientCount(), 0);
+    EXPECT_EQ(HalyxSessionData::Current()->GetConnection(), nullptr);
+}
 
-TEST(SessionLifecycleDeathTest, FacadeUsedAfterStateWasDestroyedStops) {
+// The socket keeps itself alive while its read is outstanding, so only closing the connection
+// ends the pipe; otherwise the launcher would keep this client's slots locked.
+TEST(SessionLifecycleTest, DestroyingTheStateClosesItsConnectionAndCallsNoListener) {
+    FakeLauncher launcher;
+    ReaderListener reader;
+    auto* session = new HalyxSession();
+    session->GetHalyxServer(1, nullptr, 7, 1);
+    session->GetSavegameReader(2, &reader, 7, 1);
+    halyxdll_test::wire::Req request;
+    ASSERT_TRUE(launcher.NextRequest(&request));
+    ASSERT_TRUE(launcher.NextRequest(&request));
+
+    delete session;
+    EXPECT_TRUE(launcher.WaitClientGone());
+    EXPECT_TRUE(reader.calls.empty());
+}
+
+TEST(SessionLifecycleTest, FakeSessionIsNull) {
+    EXPECT_EQ(KxHalyxdllGetFakeSession(), nullptr);
+}
+
+// Other tests leave the transport's threads running: the child must not be a bare fork.
+class SessionLifecycleDeathTest : public ::testing::Test {
+protected:
+    SessionLifecycleDeathTest() { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+};
+
+TEST_F(SessionLifecycleDeathTest, FacadeUsedAfterStateWasDestroyedStops) {
     EXPECT_DEATH(
         {
             HalyxSession* first = new HalyxSession();
@@ -47,7 +84,7 @@ TEST(SessionLifecycleDeathTest, FacadeUsedAfterStateWasDestroyedStops) {
         "Contract violated");
 }
 
-TEST(SessionLifecycleDeathTest, NullHandleToExportStops) {
+TEST_F(SessionLifecycleDeathTest, NullHandleToExportStops) {
     EXPECT_DEATH(KxHalyxdllGetRequestUniqueId(nullptr), "Contract violated");
 }
 

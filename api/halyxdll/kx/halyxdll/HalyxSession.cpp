@@ -16,13 +16,55 @@ HalyxSessionData& Session() {
 }
 }  // namespace
 
-HalyxSession::HalyxSession() { HalyxSessionData::CreateIfAbsent(); }
+HalyxSession::HalyxSession() {
+    HalyxSessionData::CreateIfAbsent();
+}
 
-HalyxSession::~HalyxSession() { HalyxSessionData::Destroy(); }
+HalyxSession::~HalyxSession() {
+    HalyxSessionData::Destroy();
+}
 
-unsigned int HalyxSession::GetRequestUniqueId() { return Session().GetRequestUniqueId(); }
+void HalyxSession::Update() {
+    Session().Update();
+}
 
-void HalyxSession::GetNetworkTraffic(unsigned int, IGetNetworkTrafficListener*) { Session(); }
+unsigned int HalyxSession::GetRequestUniqueId() {
+    return Session().GetRequestUniqueId();
+}
+
+void HalyxSession::GetLoginDetails(unsigned int requestId, IGetLoginDetailsListener* listener) {
+    Session().GetLoginDetails(requestId, listener);
+}
+
+void HalyxSession::GetHalyxServer(unsigned int requestId, IGetHalyxServerListener* listener,
+                                  unsigned int productId, unsigned int subProductId) {
+    Session().GetHalyxServer(requestId, listener, productId, subProductId);
+}
+
+void HalyxSession::GetSavegameReader(unsigned int requestId, IGetSavegameReaderListener* listener,
+                                     unsigned int productId, unsigned int slotId) {
+    Session().GetSavegameReader(requestId, listener, productId, slotId);
+}
+
+void HalyxSession::GetSavegameWriter(unsigned int requestId, IGetSavegameWriterListener* listener,
+                                     unsigned int productId, unsigned int slotId,
+                                     bool overwriteExisting) {
+    Session().GetSavegameWriter(requestId, listener, productId, slotId, overwriteExisting);
+}
+
+void HalyxSession::GetSavegameList(unsigned int requestId, IGetSavegameListListener* listener,
+                                   unsigned int productId) {
+    Session().GetSavegameList(requestId, listener, productId);
+}
+
+void HalyxSession::RemoveSavegame(unsigned int requestId, IRemoveSavegameListener* listener,
+                                  unsigned int productId, unsigned int slotId) {
+    Session().RemoveSavegame(requestId, listener, productId, slotId);
+}
+
+void HalyxSession::GetNetworkTraffic(unsigned int, IGetNetworkTrafficListener*) {
+    Session();
+}
 
 const unsigned short* HalyxSession::GetLocText(const unsigned short* key,
                                                const char* languageCode) {

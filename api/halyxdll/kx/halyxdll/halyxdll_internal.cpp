@@ -1,14 +1,50 @@
 #include "kx/halyxdll/halyxdll_internal.h"
 
+#include <string.h>
+
+#include "HalyxDll.pb.h"
+#include "kx/clientbox/NamedPipeSocket.h"
+#include "kx/common/String.h"
+#include "kx/halyxdll/PipeName.h"
+#include "kx/halyxdll/SavegameRecords.h"
+#include "kx/halyxdll/ServerPipe.h"
+#include "kx/logger/LogRecord.h"
+#include "velhalyxapi_r2/SavegameHandles.h"
+
 namespace kx {
 namespace halyxdll {
 
+namespace wire = protocol::halyxdll;
+
 namespace {
+
 // The process-wide reference; touched on the game's thread only.
 HalyxSessionData* g_session = nullptr;
+
+// The common shape of an answer handler: find the request id in `table` (absent: the answer
+// is dropped), hand the entry to `serve`, then remove the id again, since the listener may
+// have changed the table meanwhile.
+template <typename Entry, typename Serve>
+void ServeEntry(common::HashTable<unsigned int, Entry>& table, unsigned int requestId,
+                Serve serve) {
+    Entry entry;
+    if (!table.Get(requestId, entry)) return;
+    serve(entry);
+    table.Remove(requestId);
+}
+
+// Turns the UTF-8 bytes of an answer field into text; text that does not decode is empty.
+common::String Decode(const std::string& utf8) {
+    common::String text;
+    text.SetUtf8(utf8.data(), static_cast<int>(utf8.size()));
+    return text;
+}
+
 }  // namespace
 
-HalyxSessionData* HalyxSessionData::Current() { return g_session; }
+HalyxSessionData* HalyxSessionData::Current() {
+    return g_session;
+}
 
 void HalyxSessionData::CreateIfAbsent() {
     if (g_session == nullptr) g_session = new HalyxSessionData();
@@ -19,7 +55,262 @@ void HalyxSessionData::Destroy() {
     g_session = nullptr;
 }
 
-unsigned int HalyxSessionData::GetRequestUniqueId() { return ++requestIdCounter_; }
+HalyxSessionData::~HalyxSessionData() {
+    // The socket keeps itself alive while its read is outstanding: without closing it, the
+    // pipe would stay open for the life of the process.
+    if (!connection_.IsNull()) connection_->Close();
+}
+
+unsigned int HalyxSessionData::GetRequestUniqueId() {
+    return ++requestIdCounter_;
+}
+
+bool HalyxSessionData::EnsureConnected() {
+    if (!connection_.IsNull() && !connection_->IsClosed()) return true;
+    common::SharedPtr<clientbox::NamedPipeSocket> socket(new clientbox::NamedPipeSocket());
+    if (!socket->Connect(kLauncherPipeName.GetUtf8())) return false;
+    const bool replacesClosed = !connection_.IsNull();
+    connection_ = common::SharedPtr<clientbox::PBConnection>(new clientbox::PBConnection(socket));
+    socket.Reset();
+    // The closed connection's stop-write answers will never come; the held-back list requests
+    // go out on the new one.
+    if (replacesClosed) ReleaseHeldBackLists();
+    return !connection_->IsClosed();
+}
+
+void HalyxSessionData::DropConnection() {
+    connection_.Reset();
+    ReleaseHeldBackLists();
+}
+
+void HalyxSessionData::ReleaseHeldBackLists() {
+    pendingStopWrites_.Store(0);
+    while (delayedLists_.GetCount() > 0) {
+        const DelayedGetSavegameList delayed = delayedLists_.Pop();
+        GetSavegameList(delayed.requestId, delayed.listener, delayed.productId);
+    }
+}
+
+void HalyxSessionData::Send(const wire::Req& request) {
+    if (connection_.IsNull()) {
+        KX_LOG(common::kLogInfo) << "No launcher connection: request " << request.requestid()
+                                 << " not sent.";
+        return;
+    }
+    connection_->Send(request);
+}
+
+void HalyxSessionData::Update() {
+    if (connection_.IsNull()) return;
+    if (connection_->IsClosed()) {
+        DropConnection();
+        return;
+    }
+    wire::Rsp answer;
+    // The field is read afresh for every poll: a listener may have replaced the connection.
+    while (connection_->TryReceive(&answer)) Dispatch(answer);
+}
+
+void HalyxSessionData::Dispatch(const wire::Rsp& answer) {
+    if (answer.has_getlogindetails()) {
+        OnLoginDetails(answer);
+    } else if (answer.has_getosi()) {
+        OnServerPipe(answer);
+    } else if (answer.has_startreadsavegame()) {
+        OnOpenForReading(answer);
+    } else if (answer.has_startwritesavegame()) {
+        OnOpenForWriting(answer);
+    } else if (answer.has_writesavegame()) {
+        OnWriteDone(answer);
+    } else if (answer.has_listsavegames()) {
+        OnSavegameList(answer);
+    } else if (answer.has_readsavegame()) {
+        OnReadPart(answer);
+    } else if (answer.has_removesavegame()) {
+        OnRemoveDone(answer);
+    } else if (answer.has_stopwritesavegame()) {
+        OnStopWriteDone(answer);
+    } else {
+        KX_LOG(common::kLogError) << "Answer " << answer.requestid()
+                                  << " carries nothing this library serves; dropped.";
+    }
+}
+
+void HalyxSessionData::OnLoginDetails(const wire::Rsp& answer) {
+    const unsigned int requestId = answer.requestid();
+    ServeEntry(loginDetailsListeners_, requestId, [&](IGetLoginDetailsListener* listener) {
+        if (listener == nullptr) return;
+        const wire::GetLoginDetailsRsp& details = answer.getlogindetails();
+        const common::String userName = Decode(details.username());
+        const common::String password = Decode(details.password());
+        const common::String cdKey = Decode(details.cdkey());
+        listener->OnGetLoginDetails(requestId, userName.GetUtf8(), password.GetUtf16(),
+                                    cdKey.GetUtf8());
+    });
+}
+
+void HalyxSessionData::OnServerPipe(const wire::Rsp& answer) {
+    const unsigned int requestId = answer.requestid();
+    const wire::GetOsiRsp& server = answer.getosi();
+    clientbox::PipeHandle pipe = clientbox::InvalidPipeHandle();
+    if (server.status() == wire::GetOsiRsp::Ok && server.has_pipename()) {
+        pipe = OpenServerPipe(server.pipename().data(), server.pipename().size());
+        if (pipe == clientbox::InvalidPipeHandle()) {
+            KX_LOG(common::kLogError)
+                << "Server pipe of answer " << requestId << " could not be opened.";
+        }
+    }
+    IGetHalyxServerListener* listener = nullptr;
+    if (!serverListeners_.Get(requestId, listener) || listener == nullptr) {
+        // Nobody takes the pipe over: do not leak it.
+        if (pipe != clientbox::InvalidPipeHandle()) CloseServerPipe(pipe);
+        serverListeners_.Remove(requestId);
+        return;
+    }
+    listener->OnGetHalyxServer(requestId, pipe);
+    serverListeners_.Remove(requestId);
+}
+
+void HalyxSessionData::OnOpenForReading(const wire::Rsp& answer) {
+    const unsigned int requestId = answer.requestid();
+    ServeEntry(readerListeners_, requestId, [&](IGetSavegameReaderListener* listener) {
+        if (listener == nullptr) return;
+        const wire::StartReadSavegameRsp& open = answer.startreadsavegame();
+        unsigned int result = 3;
+        SavegameReader* reader = nullptr;
+        switch (open.status()) {
+            case wire::StartReadSavegameRsp::Ok:
+                result = 0;
+                reader = new SavegameReader(
+                    new SavegameReaderRecord{open.productid(), open.slotid(), this});
+                break;
+            case wire::StartReadSavegameRsp::NotFound:
+                result = 1;
+                break;
+            case wire::StartReadSavegameRsp::SlotLocked:
+                result = 2;
+                break;
+            default:
+                KX_LOG(common::kLogDebug) << "Unknown error caused open for read to fail.";
+                break;
+        }
+        listener->OnGetSavegameReader(requestId, result, reader);
+    });
+}
+
+void HalyxSessionData::OnOpenForWriting(const wire::Rsp& answer) {
+    const unsigned int requestId = answer.requestid();
+    ServeEntry(writerListeners_, requestId, [&](IGetSavegameWriterListener* listener) {
+        if (listener == nullptr) return;
+        const wire::StartWriteSavegameRsp& open = answer.startwritesavegame();
+        unsigned int result = 3;
+        SavegameWriter* writer = nullptr;
+        // The wire's 1 and 2 are swapped so that result 2 means locked for every operation.
+        switch (open.status()) {
+            case wire::StartWriteSavegameRsp::Ok: {
+                SavegameWriterRecord* record = new SavegameWriterRecord();
+                record->productId = open.productid();
+                record->slotId = open.slotid();
+                record->session = this;
+                writer = new SavegameWriter(record);
+                result = 0;
+                break;
+            }
+            case wire::StartWriteSavegameRsp::SlotLocked:
+                result = 2;
+                break;
+            case wire::StartWriteSavegameRsp::OverWriteNotAllowed:
+                result = 1;
+                break;
+            default:
+                KX_LOG(common::kLogDebug) << "Unknown error caused open for write to fail.";
+                break;
+        }
+        listener->OnGetSavegameWriter(requestId, result, writer);
+    });
+}
+
+void HalyxSessionData::OnWriteDone(const wire::Rsp& answer) {
+    const unsigned int requestId = answer.requestid();
+    ServeEntry(writeListeners_, requestId, [&](ISavegameWriteListener* listener) {
+        if (listener != nullptr) {
+            listener->OnSavegameWrite(requestId, answer.writesavegame().byteswritten());
+        }
+    });
+}
+
+void HalyxSessionData::OnSavegameList(const wire::Rsp& answer) {
+    const unsigned int requestId = answer.requestid();
+    ServeEntry(listListeners_, requestId, [&](const PendingSavegameList& pending) {
+        const auto& infos = answer.listsavegames().savegameinfos();
+        const unsigned int count = static_cast<unsigned int>(infos.size());
+        SavegameInfo* savegames = new SavegameInfo[count];
+        for (unsigned int i = 0; i < count; ++i) {
+            const wire::SavegameInfo& info = infos.Get(static_cast<int>(i));
+            SavegameInfoRecord& record = *savegames[i].record_;
+            record.name = Decode(info.name());
+            record.productId = pending.productId;
+            record.savegameId = info.slotid();
+            record.size = info.size();
+        }
+        if (pending.listener != nullptr) {
+            pending.listener->OnGetSavegameList(requestId, savegames, count);
+        }
+        delete[] savegames;
+    });
+}
+
+void HalyxSessionData::OnReadPart(const wire::Rsp& answer) {
+    const unsigned int requestId = answer.requestid();
+    ISavegameReadListener* listener = nullptr;
+    if (!readListeners_.Get(requestId, listener)) return;
+    ReadDestination target;
+    readDestinations_.Get(requestId, target);
+
+    // Copy only what lies within the game's buffer; the comparison cannot overflow.
+    const wire::ReadSavegameRsp& part = answer.readsavegame();
+    const std::string& data = part.data();
+    const unsigned int offset = part.requestoffset();
+    std::size_t copied = 0;
+    if (offset < target.byteCount) {
+        const std::size_t room = target.byteCount - offset;
+        copied = data.size() < room ? data.size() : room;
+        memcpy(target.destination + offset, data.data(), copied);
+    }
+    if (copied < data.size()) {
+        KX_LOG(common::kLogError) << "Read part of request " << requestId << " reaches beyond "
+                                  << "the game's buffer; "
+                                  << static_cast<unsigned int>(data.size() - copied)
+                                  << " bytes dropped.";
+    }
+    if (!part.islastpart()) return;
+    if (listener != nullptr) {
+        listener->OnSavegameRead(requestId, static_cast<unsigned int>(copied));
+    }
+    readListeners_.Remove(requestId);
+    readDestinations_.Remove(requestId);
+}
+
+void HalyxSessionData::OnRemoveDone(const wire::Rsp& answer) {
+    const unsigned int requestId = answer.requestid();
+    ServeEntry(removeListeners_, requestId, [&](IRemoveSavegameListener* listener) {
+        if (listener != nullptr) {
+            listener->OnRemoveSavegame(requestId,
+                                       static_cast<unsigned int>(answer.removesavegame().status()));
+        }
+    });
+}
+
+void HalyxSessionData::OnStopWriteDone(const wire::Rsp&) {
+    // More answers than stop-writes sent must not wrap the count: that would hold back every
+    // later list request.
+    if (pendingStopWrites_.Load() == 0) {
+        KX_LOG(common::kLogError) << "Stop-write answer without a stop-write outstanding; "
+                                  << "ignored.";
+        return;
+    }
+    if (pendingStopWrites_.Decrement() == 0) ReleaseHeldBackLists();
+}
 
 }  // namespace halyxdll
 }  // namespace kx

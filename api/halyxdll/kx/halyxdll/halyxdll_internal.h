@@ -1,11 +1,21 @@
 #pragma once
 
+#include "kx/clientbox/PBConnection.h"
+#include "kx/common/Atomic.h"
 #include "kx/common/HashTable.h"
 #include "kx/common/HybridArray.h"
 #include "kx/common/LocalizationCache.h"
+#include "kx/common/SharedPtr.h"
 #include "velhalyxapi_r2/Listeners.h"
 
 namespace kx {
+namespace protocol {
+namespace halyxdll {
+class Req;
+class Rsp;
+}  // namespace halyxdll
+}  // namespace protocol
+
 namespace halyxdll {
 
 // A list request held back while closed writers wait for their stop-write answers.
@@ -15,16 +25,33 @@ struct DelayedGetSavegameList {
     unsigned int productId = 0;
 };
 
+// A pending list request: its listener and the product id its listed savegames report.
+struct PendingSavegameList {
+    IGetSavegameListListener* listener = nullptr;
+    unsigned int productId = 0;
+};
+
+// Where the parts of a pending savegame read go: the game's buffer and its size in bytes.
+// Nothing is ever copied outside [destination, destination + byteCount).
+struct ReadDestination {
+    unsigned char* destination = nullptr;
+    unsigned int byteCount = 0;
+};
+
 // The one session state of the process behind every HalyxSession facade: the tables of
-// listeners waiting for answers, keyed by the game's request id, and the request-id counter.
-// Used on the game's thread only; nothing here locks.
+// listeners waiting for answers, keyed by the game's request id, the list requests held back
+// behind closed writers, the request-id counter and the launcher connection.
+//
+// Used on the game's thread only; nothing here locks. Listeners run inside the request calls
+// (refusals known at once) and inside Update, and may issue further requests from there.
 class HalyxSessionData {
 public:
     // The session state of the process, or null while no facade has created one.
     static HalyxSessionData* Current();
     // Creates the session state unless one exists. Opens no connection.
     static void CreateIfAbsent();
-    // Destroys the session state, if any; no pending listener is called.
+    // Destroys the session state, if any: closes its launcher connection; no pending listener
+    // is called.
     static void Destroy();
 
     // Increments the request-id counter and returns it: 1 first, wrapping modulo 2^32.
@@ -37,14 +64,72 @@ public:
         return localizations_.GetLocText(key, languageCode);
     }
 
+    // Requests. Each records its listener (when not null) under `requestId` and sends one
+    // request to the launcher; refusals known at once call the listener before returning.
+    // Without a launcher connection the listener is recorded and nothing is sent; only
+    // GetHalyxServer opens a connection.
+    void GetLoginDetails(unsigned int requestId, IGetLoginDetailsListener* listener);
+    void GetHalyxServer(unsigned int requestId, IGetHalyxServerListener* listener,
+                        unsigned int productId, unsigned int subProductId);
+    void GetSavegameReader(unsigned int requestId, IGetSavegameReaderListener* listener,
+                           unsigned int productId, unsigned int slotId);
+    void GetSavegameWriter(unsigned int requestId, IGetSavegameWriterListener* listener,
+                           unsigned int productId, unsigned int slotId, bool overwriteExisting);
+    // Held back (in request order, re-issued newest first) while stop-write answers are due.
+    void GetSavegameList(unsigned int requestId, IGetSavegameListListener* listener,
+                         unsigned int productId);
+    void RemoveSavegame(unsigned int requestId, IRemoveSavegameListener* listener,
+                        unsigned int productId, unsigned int slotId);
+    // `destination` (byteCount bytes) must stay valid until the listener has been called.
+    void Read(unsigned int requestId, ISavegameReadListener* listener, unsigned int productId,
+              unsigned int slotId, unsigned int offset, void* destination, unsigned int byteCount);
+    // Copies the byteCount bytes at `data` into the request before returning.
+    void Write(unsigned int requestId, ISavegameWriteListener* listener, unsigned int productId,
+               unsigned int slotId, const void* data, unsigned int byteCount);
+    // The requests of a closing reader and writer (request id 1, no listener). A stop-write
+    // that goes out holds back later list requests until its answer arrives.
+    void StopRead(unsigned int productId, unsigned int slotId);
+    void StopWrite(unsigned int productId, unsigned int slotId, const char* nameUtf8, bool persist);
+
+    // Drops a launcher connection that has closed; otherwise delivers every answer that is
+    // complete to its listener, in arrival order.
+    void Update();
+
+    // The launcher connection, or null; for inspection. Valid until the next request or
+    // Update.
+    clientbox::PBConnection* GetConnection() const { return connection_.Get(); }
+
 private:
     HalyxSessionData() = default;
-    ~HalyxSessionData() = default;
+    ~HalyxSessionData();
     HalyxSessionData(const HalyxSessionData&) = delete;
     HalyxSessionData& operator=(const HalyxSessionData&) = delete;
 
     template <typename Listener>
     using PendingTable = common::HashTable<unsigned int, Listener*>;
+
+    // Opens the launcher connection unless an open one is held; true when one is open after.
+    bool EnsureConnected();
+    // Lets go of the connection. Stop-write answers due on it will never come, so the list
+    // requests held back for them are re-issued.
+    void DropConnection();
+    // Forgets every outstanding stop-write and re-issues the held-back list requests, newest
+    // first.
+    void ReleaseHeldBackLists();
+    // Sends `request` on the connection; without one, sends nothing and logs one line.
+    void Send(const protocol::halyxdll::Req& request);
+
+    // Answer handlers, one per served answer kind.
+    void Dispatch(const protocol::halyxdll::Rsp& answer);
+    void OnLoginDetails(const protocol::halyxdll::Rsp& answer);
+    void OnServerPipe(const protocol::halyxdll::Rsp& answer);
+    void OnOpenForReading(const protocol::halyxdll::Rsp& answer);
+    void OnOpenForWriting(const protocol::halyxdll::Rsp& answer);
+    void OnWriteDone(const protocol::halyxdll::Rsp& answer);
+    void OnSavegameList(const protocol::halyxdll::Rsp& answer);
+    void OnReadPart(const protocol::halyxdll::Rsp& answer);
+    void OnRemoveDone(const protocol::halyxdll::Rsp& answer);
+    void OnStopWriteDone(const protocol::halyxdll::Rsp& answer);
 
     PendingTable<IGetLoginDetailsListener> loginDetailsListeners_;
     PendingTable<IGetHalyxServerListener> serverListeners_;
@@ -52,13 +137,16 @@ private:
     PendingTable<IGetSavegameWriterListener> writerListeners_;
     PendingTable<ISavegameReadListener> readListeners_;
     PendingTable<ISavegameWriteListener> writeListeners_;
-    PendingTable<IGetSavegameListListener> listListeners_;
+    common::HashTable<unsigned int, PendingSavegameList> listListeners_;
     PendingTable<IRemoveSavegameListener> removeListeners_;
     PendingTable<IGetNetworkTrafficListener> networkTrafficListeners_;  // never filled
+    // Stop-writes sent on the current connection whose answers have not arrived.
+    common::AtomicInt32 pendingStopWrites_;
     common::HybridArray<DelayedGetSavegameList, 0> delayedLists_;
-    common::HashTable<unsigned int, unsigned char*> readDestinations_;
+    common::HashTable<unsigned int, ReadDestination> readDestinations_;
     unsigned int requestIdCounter_ = 0;
     common::LocalizationCache localizations_;
+    common::SharedPtr<clientbox::PBConnection> connection_;
 };
 
 }  // namespace halyxdll

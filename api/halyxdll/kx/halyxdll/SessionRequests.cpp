@@ -1,0 +1,174 @@
+// The request operations of the session state: each checks what can be refused at once,
+// builds its request, records its listener and sends.
+#include "HalyxDll.pb.h"
+#include "kx/clientbox/PipeHandle.h"
+#include "kx/common/Contract.h"
+#include "kx/halyxdll/halyxdll_internal.h"
+
+namespace kx {
+namespace halyxdll {
+
+namespace wire = protocol::halyxdll;
+
+namespace {
+
+// The id of the requests the library makes on its own; never looked up in a table.
+constexpr unsigned int kLibraryRequestId = 1;
+
+}  // namespace
+
+void HalyxSessionData::GetLoginDetails(unsigned int requestId, IGetLoginDetailsListener* listener) {
+    wire::Req request;
+    request.set_requestid(requestId);
+    request.mutable_getlogindetails();
+    // Recorded even when null, so that a second answer with this id is told apart.
+    loginDetailsListeners_.Set(requestId, listener);
+    Send(request);
+}
+
+void HalyxSessionData::GetHalyxServer(unsigned int requestId, IGetHalyxServerListener* listener,
+                                      unsigned int productId, unsigned int subProductId) {
+    if (!EnsureConnected()) {
+        if (listener != nullptr)
+            listener->OnGetHalyxServer(requestId, clientbox::InvalidPipeHandle());
+        return;
+    }
+    wire::Req request;
+    request.set_requestid(requestId);
+    wire::GetOsiReq* server = request.mutable_getosi();
+    server->set_productid(productId);
+    server->set_subproductid(subProductId);
+    if (listener != nullptr) serverListeners_.Set(requestId, listener);
+    Send(request);
+}
+
+void HalyxSessionData::GetSavegameReader(unsigned int requestId,
+                                         IGetSavegameReaderListener* listener,
+                                         unsigned int productId, unsigned int slotId) {
+    if (slotId == 0) {
+        if (listener != nullptr) listener->OnGetSavegameReader(requestId, 3, nullptr);
+        return;
+    }
+    wire::Req request;
+    request.set_requestid(requestId);
+    wire::StartReadSavegameReq* open = request.mutable_startreadsavegame();
+    open->set_productid(productId);
+    open->set_slotid(slotId);
+    if (listener != nullptr) readerListeners_.Set(requestId, listener);
+    Send(request);
+}
+
+void HalyxSessionData::GetSavegameWriter(unsigned int requestId,
+                                         IGetSavegameWriterListener* listener,
+                                         unsigned int productId, unsigned int slotId,
+                                         bool overwriteExisting) {
+    if (slotId == 0) {
+        if (listener != nullptr) listener->OnGetSavegameWriter(requestId, 3, nullptr);
+        return;
+    }
+    wire::Req request;
+    request.set_requestid(requestId);
+    wire::StartWriteSavegameReq* open = request.mutable_startwritesavegame();
+    open->set_productid(productId);
+    open->set_slotid(slotId);
+    open->set_overwriteexisting(overwriteExisting);
+    if (listener != nullptr) writerListeners_.Set(requestId, listener);
+    Send(request);
+}
+
+void HalyxSessionData::GetSavegameList(unsigned int requestId, IGetSavegameListListener* listener,
+                                       unsigned int productId) {
+    // A list asked for while closed writers are still being stored would miss them.
+    if (pendingStopWrites_.Load() != 0) {
+        DelayedGetSavegameList delayed;
+        delayed.requestId = requestId;
+        delayed.listener = listener;
+        delayed.productId = productId;
+        delayedLists_.Add(delayed);
+        return;
+    }
+    wire::Req request;
+    request.set_requestid(requestId);
+    request.mutable_listsavegames()->set_productid(productId);
+    if (listener != nullptr)
+        listListeners_.Set(requestId, PendingSavegameList{listener, productId});
+    Send(request);
+}
+
+void HalyxSessionData::RemoveSavegame(unsigned int requestId, IRemoveSavegameListener* listener,
+                                      unsigned int productId, unsigned int slotId) {
+    if (slotId == 0) {
+        if (listener != nullptr) listener->OnRemoveSavegame(requestId, 3);
+        return;
+    }
+    wire::Req request;
+    request.set_requestid(requestId);
+    wire::RemoveSavegameReq* remove = request.mutable_removesavegame();
+    remove->set_productid(productId);
+    remove->set_slotid(slotId);
+    if (listener != nullptr) removeListeners_.Set(requestId, listener);
+    Send(request);
+}
+
+void HalyxSessionData::Read(unsigned int requestId, ISavegameReadListener* listener,
+                            unsigned int productId, unsigned int slotId, unsigned int offset,
+                            void* destination, unsigned int byteCount) {
+    KX_CHECK(destination != nullptr || byteCount == 0);
+    if (listener != nullptr) {
+        readListeners_.Set(requestId, listener);
+        readDestinations_.Set(requestId,
+                              ReadDestination{static_cast<unsigned char*>(destination), byteCount});
+    }
+    wire::Req request;
+    request.set_requestid(requestId);
+    wire::ReadSavegameReq* read = request.mutable_readsavegame();
+    read->set_productid(productId);
+    read->set_slotid(slotId);
+    read->set_offset(offset);
+    read->set_numbytes(byteCount);
+    Send(request);
+}
+
+void HalyxSessionData::Write(unsigned int requestId, ISavegameWriteListener* listener,
+                             unsigned int productId, unsigned int slotId, const void* data,
+                             unsigned int byteCount) {
+    KX_CHECK(data != nullptr || byteCount == 0);
+    if (listener != nullptr) writeListeners_.Set(requestId, listener);
+    wire::Req request;
+    request.set_requestid(requestId);
+    wire::WriteSavegameReq* write = request.mutable_writesavegame();
+    write->set_productid(productId);
+    write->set_slotid(slotId);
+    // Copied now: the game may reuse its buffer as soon as this returns. assign() rather than
+    // a setter, here and for the name below: the setters build a std::string in this unit,
+    // whose constructor template would be emitted with default visibility and exported.
+    write->mutable_data()->assign(byteCount > 0 ? static_cast<const char*>(data) : "", byteCount);
+    Send(request);
+}
+
+void HalyxSessionData::StopRead(unsigned int productId, unsigned int slotId) {
+    wire::Req request;
+    request.set_requestid(kLibraryRequestId);
+    wire::StopReadSavegameReq* stop = request.mutable_stopreadsavegame();
+    stop->set_productid(productId);
+    stop->set_slotid(slotId);
+    Send(request);
+}
+
+void HalyxSessionData::StopWrite(unsigned int productId, unsigned int slotId, const char* nameUtf8,
+                                 bool persist) {
+    wire::Req request;
+    request.set_requestid(kLibraryRequestId);
+    wire::StopWriteSavegameReq* stop = request.mutable_stopwritesavegame();
+    stop->set_productid(productId);
+    stop->set_slotid(slotId);
+    stop->mutable_name()->assign(nameUtf8);
+    stop->set_persist(persist);
+    // Only a stop-write that goes out on an open connection is answered, and only an answered
+    // one may hold back list requests.
+    if (!connection_.IsNull() && !connection_->IsClosed()) pendingStopWrites_.Increment();
+    Send(request);
+}
+
+}  // namespace halyxdll
+}  // namespace kx

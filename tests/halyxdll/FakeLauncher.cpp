@@ -1,0 +1,146 @@
+#include "FakeLauncher.h"
+
+#include <chrono>
+
+#include <gtest/gtest.h>
+
+namespace halyxdll_test {
+
+namespace {
+
+const char kLauncherPipe[] = "halyx_ipc_pipe";
+
+// The pipe namespace that servers create (see PipeServer) goes when the test program ends.
+class PipeNamespaceEnvironment : public ::testing::Environment {
+public:
+    void TearDown() override { RemovePipeNamespace(); }
+};
+
+const ::testing::Environment* const g_environment =
+    ::testing::AddGlobalTestEnvironment(new PipeNamespaceEnvironment);
+
+std::chrono::steady_clock::time_point Deadline(int milliseconds) {
+    return std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+}
+
+}  // namespace
+
+FakeLauncher::FakeLauncher() : server_(kLauncherPipe), thread_([this] { Serve(); }) {}
+
+FakeLauncher::~FakeLauncher() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    thread_.join();
+}
+
+void FakeLauncher::Serve() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!stopping_) {
+        while (std::unique_ptr<PipeServerEnd> end = server_.TryAccept()) {
+            clients_.emplace_back(new Client);
+            clients_.back()->end = std::move(end);
+            changed_.notify_all();
+        }
+        for (std::unique_ptr<Client>& client : clients_) {
+            char buffer[65536];
+            while (!client->gone) {
+                const int got = client->end->ReadAvailable(buffer, sizeof(buffer));
+                if (got == 0) break;
+                if (got < 0) {
+                    client->gone = true;
+                    changed_.notify_all();
+                    break;
+                }
+                client->pending.append(buffer, static_cast<std::size_t>(got));
+                CutFrames(*client);
+            }
+        }
+        lock.unlock();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        lock.lock();
+    }
+}
+
+void FakeLauncher::CutFrames(Client& client) {
+    for (;;) {
+        std::string& bytes = client.pending;
+        if (bytes.size() < 4) return;
+        const std::size_t length =
+            (static_cast<std::size_t>(static_cast<unsigned char>(bytes[0])) << 24) |
+            (static_cast<std::size_t>(static_cast<unsigned char>(bytes[1])) << 16) |
+            (static_cast<std::size_t>(static_cast<unsigned char>(bytes[2])) << 8) |
+            static_cast<std::size_t>(static_cast<unsigned char>(bytes[3]));
+        if (bytes.size() < 4 + length) return;
+        frames_.push_back(bytes.substr(0, 4 + length));
+        bytes.erase(0, 4 + length);
+        changed_.notify_all();
+    }
+}
+
+bool FakeLauncher::NextRequest(wire::Req* request, std::string* frame) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!changed_.wait_until(lock, Deadline(kWaitMilliseconds),
+                             [this] { return !frames_.empty(); })) {
+        return false;
+    }
+    return TakeRequest(request, frame);
+}
+
+bool FakeLauncher::TryNextRequest(wire::Req* request, std::string* frame) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return !frames_.empty() && TakeRequest(request, frame);
+}
+
+bool FakeLauncher::TakeRequest(wire::Req* request, std::string* frame) {
+    const std::string bytes = frames_.front();
+    frames_.pop_front();
+    if (frame != nullptr) *frame = bytes;
+    return request->ParseFromArray(bytes.data() + 4, static_cast<int>(bytes.size() - 4));
+}
+
+bool FakeLauncher::NoRequestWithin(int milliseconds) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return !changed_.wait_until(lock, Deadline(milliseconds), [this] { return !frames_.empty(); });
+}
+
+std::string FakeLauncher::Frame(const google::protobuf::MessageLite& message) {
+    const std::string body = message.SerializePartialAsString();
+    const std::size_t length = body.size();
+    std::string frame;
+    frame.push_back(static_cast<char>(length >> 24));
+    frame.push_back(static_cast<char>(length >> 16));
+    frame.push_back(static_cast<char>(length >> 8));
+    frame.push_back(static_cast<char>(length));
+    return frame + body;
+}
+
+bool FakeLauncher::SendBytes(const std::string& bytes) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!changed_.wait_until(lock, Deadline(kWaitMilliseconds),
+                             [this] { return !clients_.empty(); })) {
+        return false;
+    }
+    return clients_.back()->end->WriteAll(bytes.data(), bytes.size());
+}
+
+int FakeLauncher::ClientCount() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<int>(clients_.size());
+}
+
+void FakeLauncher::DropClient() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (clients_.empty()) return;
+    clients_.back()->end->Close();
+    clients_.back()->gone = true;
+}
+
+bool FakeLauncher::WaitClientGone() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_until(lock, Deadline(kWaitMilliseconds),
+                               [this] { return !clients_.empty() && clients_.back()->gone; });
+}
+
+}  // namespace halyxdll_test

@@ -1,0 +1,184 @@
+// Update: which answers reach which listener, in which order, and what is dropped.
+#include <thread>
+
+#include "SessionFixture.h"
+
+namespace halyxdll_test {
+namespace {
+
+using DispatchTest = SessionTest;
+
+TEST_F(DispatchTest, WaitingAnswersAreServedByOneUpdateInArrivalOrder) {
+    Connect();
+    ReaderListener reader;
+    for (unsigned int id = 1; id <= 3; ++id) session_.GetSavegameReader(id, &reader, 7, id);
+    for (int i = 0; i < 3; ++i) NextRequest();
+
+    launcher_.SendBytes(
+        FakeLauncher::Frame(OpenReadAnswer(3, 7, 3, wire::StartReadSavegameRsp::NotFound)) +
+        FakeLauncher::Frame(OpenReadAnswer(1, 7, 1, wire::StartReadSavegameRsp::NotFound)) +
+        FakeLauncher::Frame(OpenReadAnswer(2, 7, 2, wire::StartReadSavegameRsp::NotFound)));
+    ASSERT_TRUE(Pump([&] { return !reader.calls.empty(); }));
+    ASSERT_EQ(reader.calls.size(), 3u);
+    EXPECT_EQ(reader.calls[0].requestId, 3u);
+    EXPECT_EQ(reader.calls[1].requestId, 1u);
+    EXPECT_EQ(reader.calls[2].requestId, 2u);
+    EXPECT_EQ(reader.calls[0].update, reader.calls[2].update) << "one Update served all three";
+}
+
+TEST_F(DispatchTest, FramesSplitAnywhereOrSharingWritesAreAllDelivered) {
+    Connect();
+    RemoveListener remove;
+    for (unsigned int id = 1; id <= 4; ++id) session_.RemoveSavegame(id, &remove, 7, id);
+    for (int i = 0; i < 4; ++i) NextRequest();
+
+    // One frame a byte at a time, then one write holding a whole frame and the first part of
+    // the next, then the rest of it together with one more frame.
+    const std::string first = FakeLauncher::Frame(RemoveAnswer(1, wire::RemoveSavegameRsp::Ok));
+    for (char byte : first) {
+        launcher_.SendBytes(std::string(1, byte));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        KxHalyxdllUpdate(&session_);
+    }
+    const std::string rest =
+        FakeLauncher::Frame(RemoveAnswer(2, wire::RemoveSavegameRsp::NotFound)) +
+        FakeLauncher::Frame(RemoveAnswer(3, wire::RemoveSavegameRsp::Locked)) +
+        FakeLauncher::Frame(RemoveAnswer(4, wire::RemoveSavegameRsp::Failed));
+    const std::size_t cut = rest.size() / 2 + 1;
+    launcher_.SendBytes(rest.substr(0, cut));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    KxHalyxdllUpdate(&session_);
+    launcher_.SendBytes(rest.substr(cut));
+
+    ASSERT_TRUE(Pump([&] { return remove.calls.size() == 4; }));
+    for (unsigned int i = 0; i < 4; ++i) {
+        EXPECT_EQ(remove.calls[i].requestId, i + 1);
+        EXPECT_EQ(remove.calls[i].value, i) << "remove results pass through unchanged";
+    }
+}
+
+TEST_F(DispatchTest, AnswerWithTwoServedSlotsGoesToTheFirstInDispatchOrderOnly) {
+    Connect();
+    ReaderListener reader;
+    RemoveListener remove;
+    session_.RemoveSavegame(5, &remove, 7, 1);
+    session_.GetSavegameReader(5, &reader, 7, 1);
+    NextRequest();
+    NextRequest();
+
+    wire::Rsp both = OpenReadAnswer(5, 7, 1, wire::StartReadSavegameRsp::SlotLocked);
+    both.mutable_removesavegame()->set_status(wire::RemoveSavegameRsp::Ok);
+    launcher_.Send(both);
+    ASSERT_TRUE(Pump([&] { return !reader.calls.empty(); }));
+    EXPECT_EQ(reader.calls[0].result, 2u);
+    EXPECT_TRUE(remove.calls.empty());
+
+    // The remove entry is still pending and takes its own answer.
+    launcher_.Send(RemoveAnswer(5, wire::RemoveSavegameRsp::NotFound));
+    ASSERT_TRUE(Pump([&] { return !remove.calls.empty(); }));
+    EXPECT_EQ(remove.calls[0].value, 1u);
+}
+
+TEST_F(DispatchTest, LoginDetailsAreDecodedAndDeliveredOnce) {
+    Connect();
+    LoginListener login;
+    session_.GetLoginDetails(8, &login);
+    NextRequest();
+
+    // "Jörg", a password with a character beyond the first plane, a plain CD key.
+    const std::string password = "p\xc3\xa4ss\xf0\x9f\x98\x80";
+    launcher_.SendBytes(FakeLauncher::Frame(LoginAnswer(8, "J\xc3\xb6rg", password, "AB-12")) +
+                        FakeLauncher::Frame(LoginAnswer(8, "again", "again", "again")));
+    ASSERT_TRUE(Pump([&] { return !login.calls.empty(); }));
+    PumpFor(&session_, 50);
+    ASSERT_EQ(login.calls.size(), 1u) << "the second answer finds no entry";
+    EXPECT_EQ(login.calls[0].requestId, 8u);
+    EXPECT_EQ(login.calls[0].userName, "J\xc3\xb6rg");
+    EXPECT_EQ(login.calls[0].password, std::u16string(u"p\u00e4ss\U0001F600"));
+    EXPECT_EQ(login.calls[0].cdKey, "AB-12");
+}
+
+// The login answer handler calls the recorded listener; a null one must not be called.
+TEST_F(DispatchTest, LoginDetailsAnswerForANullListenerIsDropped) {
+    Connect();
+    RemoveListener remove;
+    session_.GetLoginDetails(8, nullptr);
+    session_.RemoveSavegame(9, &remove, 7, 1);
+    NextRequest();
+    NextRequest();
+
+    launcher_.SendBytes(FakeLauncher::Frame(LoginAnswer(8, "user", "password", "key")) +
+                        FakeLauncher::Frame(RemoveAnswer(9, wire::RemoveSavegameRsp::Ok)));
+    ASSERT_TRUE(Pump([&] { return !remove.calls.empty(); }));
+}
+
+TEST_F(DispatchTest, AnswerWithoutAServedSlotIsDroppedWithOneLogLine) {
+    Connect();
+    ReaderListener reader;
+    session_.GetSavegameReader(5, &reader, 7, 1);
+    NextRequest();
+
+    wire::Rsp empty;
+    empty.set_requestid(5);
+    wire::Rsp stopRead;
+    stopRead.set_requestid(5);
+    stopRead.mutable_stopreadsavegame();
+    launcher_.SendBytes(
+        FakeLauncher::Frame(empty) + FakeLauncher::Frame(stopRead) +
+        FakeLauncher::Frame(OpenReadAnswer(5, 7, 1, wire::StartReadSavegameRsp::NotFound)));
+    ASSERT_TRUE(Pump([&] { return !reader.calls.empty(); }));
+    EXPECT_EQ(reader.calls.size(), 1u);
+    EXPECT_EQ(reader.calls[0].result, 1u) << "the entry waited for the answer it serves";
+    EXPECT_EQ(LogCapture::Get().Count("carries nothing this library serves"), 2);
+}
+
+TEST_F(DispatchTest, ConnectionThatClosedIsDroppedWithItsBufferedAnswerButEntriesStay) {
+    Connect();
+    ReaderListener reader;
+    session_.GetSavegameReader(5, &reader, 7, 1);
+    NextRequest();
+
+    launcher_.Send(OpenReadAnswer(5, 7, 1, wire::StartReadSavegameRsp::NotFound));
+    launcher_.DropClient();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!State().GetConnection()->IsClosed() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(State().GetConnection()->IsClosed());
+
+    session_.Update();
+    EXPECT_EQ(State().GetConnection(), nullptr);
+    EXPECT_TRUE(reader.calls.empty()) << "the buffered answer is never delivered";
+    PumpFor(&session_, 20);
+    EXPECT_TRUE(reader.calls.empty());
+
+    // The entry outlives the connection: an answer on a new one still reaches it.
+    Connect();
+    EXPECT_EQ(launcher_.ClientCount(), 2);
+    launcher_.Send(OpenReadAnswer(5, 7, 1, wire::StartReadSavegameRsp::SlotLocked));
+    ASSERT_TRUE(Pump([&] { return !reader.calls.empty(); }));
+    EXPECT_EQ(reader.calls[0].result, 2u);
+}
+
+TEST_F(DispatchTest, SameKindRequestUnderItsOwnIdFromAListenerLosesItsEntry) {
+    Connect();
+    ReaderListener reader;
+    reader.then = [&](unsigned int id) {
+        if (reader.calls.size() == 1) session_.GetSavegameReader(id, &reader, 7, 2);
+    };
+    session_.GetSavegameReader(5, &reader, 7, 1);
+    NextRequest();
+
+    launcher_.Send(OpenReadAnswer(5, 7, 1, wire::StartReadSavegameRsp::NotFound));
+    ASSERT_TRUE(Pump([&] { return !reader.calls.empty(); }));
+    const wire::Req again = NextRequest();
+    EXPECT_EQ(again.requestid(), 5u);
+    EXPECT_EQ(again.startreadsavegame().slotid(), 2u) << "the new request goes out";
+
+    launcher_.Send(OpenReadAnswer(5, 7, 2, wire::StartReadSavegameRsp::NotFound));
+    PumpFor(&session_, 100);
+    EXPECT_EQ(reader.calls.size(), 1u) << "its entry was removed when the call returned";
+}
+
+}  // namespace
+}  // namespace halyxdll_test
