@@ -55,7 +55,7 @@ TEST_F(GameConversationTest, ServerPipeAndLoginDetails) {
     EXPECT_EQ(osi.getosi().subproductid(), 2u);
     launcher_.Send(ServerAnswer(serverId, wire::GetOsiRsp::Ok, &pipeName));
     ASSERT_TRUE(PumpUntil(session_, [&] { return !server.calls.empty(); }));
-    ASSERT_NE(server.calls[0].pipe, reinterpret_cast<PipeHandle>(static_cast<intptr_t>(-1)));
+    ASSERT_NE(server.calls[0].pipe, InvalidPipe());
     ASSERT_TRUE(WriteToGamePipe(server.calls[0].pipe, "ping", 4));
     std::unique_ptr<PipeServerEnd> end;
     ASSERT_TRUE(PumpUntil(session_, [&] { return (end = gameServer.TryAccept()) != nullptr; }));

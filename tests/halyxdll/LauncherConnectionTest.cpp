@@ -8,20 +8,6 @@ namespace {
 
 using ConnectionTest = SessionTest;
 
-PipeHandle Invalid() {
-    return reinterpret_cast<PipeHandle>(static_cast<intptr_t>(-1));
-}
-
-// Waits until the session's connection reports that it has closed.
-bool ConnectionClosed(HalyxSessionData& state) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (state.GetConnection() != nullptr && state.GetConnection()->IsClosed()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
-}
-
 TEST(ConnectionWithoutLauncherTest, GetHalyxServerFailsAtOnceAndConnectsOnceTheLauncherRuns) {
     IsolatePipeNamespace();
     HalyxSession session;
@@ -29,7 +15,7 @@ TEST(ConnectionWithoutLauncherTest, GetHalyxServerFailsAtOnceAndConnectsOnceTheL
     session.GetHalyxServer(1, &server, 7, 1);
     ASSERT_EQ(server.calls.size(), 1u) << "the failure is reported before the call returns";
     EXPECT_EQ(server.calls[0].requestId, 1u);
-    EXPECT_EQ(server.calls[0].pipe, Invalid());
+    EXPECT_EQ(server.calls[0].pipe, InvalidPipe());
     session.GetHalyxServer(2, nullptr, 7, 1);
     EXPECT_EQ(HalyxSessionData::Current()->GetConnection(), nullptr);
 
@@ -76,7 +62,7 @@ TEST_F(ConnectionTest, RequestWithoutConnectionIsRecordedNotSent) {
 TEST_F(ConnectionTest, UpdateDropsAClosedConnection) {
     Connect();
     launcher_.DropClient();
-    ASSERT_TRUE(ConnectionClosed(State()));
+    ASSERT_TRUE(WaitConnectionClosed());
     session_.Update();
     EXPECT_EQ(State().GetConnection(), nullptr);
     Connect();
@@ -96,7 +82,7 @@ TEST_F(ConnectionTest, ListsHeldBackForALostConnectionAreReissued) {
     EXPECT_TRUE(launcher_.NoRequestWithin(50)) << "held back behind the stop-write";
 
     launcher_.DropClient();
-    ASSERT_TRUE(ConnectionClosed(State()));
+    ASSERT_TRUE(WaitConnectionClosed());
     session_.Update();
     EXPECT_EQ(State().GetConnection(), nullptr);
     EXPECT_EQ(LogCapture::Get().Count("No launcher connection: request 8 not sent."), 1)
@@ -116,7 +102,7 @@ TEST_F(ConnectionTest, StopWriteThatCouldNotBeSentHoldsNothingBack) {
     SavegameWriter* writer = OpenWriter(7, 3);
     ASSERT_NE(writer, nullptr);
     launcher_.DropClient();
-    ASSERT_TRUE(ConnectionClosed(State()));
+    ASSERT_TRUE(WaitConnectionClosed());
     session_.Update();
     writer->Close(true);
 
@@ -135,7 +121,7 @@ TEST_F(ConnectionTest, ReplacingAClosedConnectionReleasesItsHeldBackLists) {
     ListListener list;
     session_.GetSavegameList(8, &list, 7);
     launcher_.DropClient();
-    ASSERT_TRUE(ConnectionClosed(State()));
+    ASSERT_TRUE(WaitConnectionClosed());
 
     // No Update in between: GetHalyxServer itself replaces the closed connection.
     session_.GetHalyxServer(10, nullptr, 7, 1);

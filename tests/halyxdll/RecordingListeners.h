@@ -48,6 +48,11 @@ inline void PumpFor(HalyxSession* session, int milliseconds) {
     }
 }
 
+// The handle a server-pipe listener receives on failure: all bits set.
+inline PipeHandle InvalidPipe() {
+    return reinterpret_cast<PipeHandle>(static_cast<intptr_t>(-1));
+}
+
 inline std::u16string ToU16(const unsigned short* text) {
     std::u16string result;
     if (text == nullptr) return result;

@@ -265,10 +265,8 @@ TEST_F(SavegameTest, ListGivesNamesSizesSlotsAndTheRequestsProductId) {
     session_.GetSavegameList(62, &list, 42);
     NextRequest();
     NextRequest();
-    launcher_.SendBytes(FakeLauncher::Frame(ListAnswer(61, {{"Stra\xc3\x9f"
-                                                             "e \xe2\x82\xac",
-                                                             3, 1024},
-                                                            {"plain", 9, 0}})) +
+    const std::string street = "Stra\xc3\x9f\x65 \xe2\x82\xac";  // "Straße €"
+    launcher_.SendBytes(FakeLauncher::Frame(ListAnswer(61, {{street, 3, 1024}, {"plain", 9, 0}})) +
                         FakeLauncher::Frame(ListAnswer(62, {})));
     ASSERT_TRUE(Pump([&] { return list.calls.size() == 2; }));
     ASSERT_EQ(list.calls[0].savegames.size(), 2u);

@@ -8,10 +8,6 @@ namespace {
 
 using ServerPipeTest = SessionTest;
 
-PipeHandle Invalid() {
-    return reinterpret_cast<PipeHandle>(static_cast<intptr_t>(-1));
-}
-
 // Waits for the library to connect to `server`; null when it does not in time.
 std::unique_ptr<PipeServerEnd> AcceptWithin(PipeServer& server, int milliseconds) {
     const auto deadline =
@@ -60,7 +56,7 @@ TEST_F(ServerPipeTest, OpenedPipeIsHandedToTheGame) {
 
     launcher_.Send(ServerAnswer(3, wire::GetOsiRsp::Ok, &name));
     ASSERT_TRUE(Pump([&] { return !server.calls.empty(); }));
-    ASSERT_NE(server.calls[0].pipe, Invalid());
+    ASSERT_NE(server.calls[0].pipe, InvalidPipe());
     std::unique_ptr<PipeServerEnd> end = AcceptWithin(productServer, 5000);
     ASSERT_NE(end, nullptr);
     ASSERT_TRUE(WriteToGamePipe(server.calls[0].pipe, "hello", 5));
@@ -80,7 +76,7 @@ TEST_F(ServerPipeTest, FailuresReachTheListenerAsTheInvalidHandle) {
                         FakeLauncher::Frame(ServerAnswer(2, wire::GetOsiRsp::Ok, nullptr)) +
                         FakeLauncher::Frame(ServerAnswer(3, wire::GetOsiRsp::Ok, &missing)));
     ASSERT_TRUE(Pump([&] { return server.calls.size() == 3; }));
-    for (const ServerCall& call : server.calls) EXPECT_EQ(call.pipe, Invalid());
+    for (const ServerCall& call : server.calls) EXPECT_EQ(call.pipe, InvalidPipe());
     EXPECT_EQ(AcceptWithin(productServer, 50), nullptr) << "a failed answer opens nothing";
 }
 
@@ -99,7 +95,7 @@ TEST_F(ServerPipeTest, NamesThatLeaveThePipeNamespaceAreNotOpened) {
     }
     ASSERT_TRUE(Pump([&] { return server.calls.size() == names.size(); }));
     for (const ServerCall& call : server.calls) {
-        EXPECT_EQ(call.pipe, Invalid()) << "answer " << call.requestId;
+        EXPECT_EQ(call.pipe, InvalidPipe()) << "answer " << call.requestId;
     }
     EXPECT_EQ(AcceptWithin(nested, 20), nullptr);
     EXPECT_EQ(AcceptWithin(dotted, 20), nullptr);

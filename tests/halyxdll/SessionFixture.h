@@ -35,6 +35,18 @@ protected:
 
     bool Pump(const std::function<bool()>& done) { return PumpUntil(&session_, done); }
 
+    // Waits, without calling Update, until the session's connection reports that it closed.
+    bool WaitConnectionClosed() {
+        const auto deadline = std::chrono::steady_clock::now() +
+                              std::chrono::milliseconds(FakeLauncher::kWaitMilliseconds);
+        while (std::chrono::steady_clock::now() < deadline) {
+            kx::clientbox::PBConnection* connection = State().GetConnection();
+            if (connection != nullptr && connection->IsClosed()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return false;
+    }
+
     // Opens a savegame through the launcher, which grants it; null on failure.
     SavegameReader* OpenReader(unsigned int product, unsigned int slot) {
         ReaderListener reader;

@@ -140,11 +140,7 @@ TEST_F(DispatchTest, ConnectionThatClosedIsDroppedWithItsBufferedAnswerButEntrie
 
     launcher_.Send(OpenReadAnswer(5, 7, 1, wire::StartReadSavegameRsp::NotFound));
     launcher_.DropClient();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!State().GetConnection()->IsClosed() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ASSERT_TRUE(State().GetConnection()->IsClosed());
+    ASSERT_TRUE(WaitConnectionClosed());
 
     session_.Update();
     EXPECT_EQ(State().GetConnection(), nullptr);

@@ -21,7 +21,7 @@ void HalyxSessionData::GetLoginDetails(unsigned int requestId, IGetLoginDetailsL
     wire::Req request;
     request.set_requestid(requestId);
     request.mutable_getlogindetails();
-    // Recorded even when null, so that a second answer with this id is told apart.
+    // Recorded even when null, unlike the other requests; the answer handler skips a null one.
     loginDetailsListeners_.Set(requestId, listener);
     Send(request);
 }
