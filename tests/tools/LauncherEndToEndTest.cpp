@@ -185,6 +185,32 @@ TEST_F(LauncherEndToEnd, EveryConversation) {
               pb::StartReadSavegameRsp::NotFound);
 }
 
+TEST_F(LauncherEndToEnd, LargeSavegameRoundTrip) {
+    auto launcher = Start();
+    ASSERT_TRUE(launcher);
+    auto client = Connect();
+    ASSERT_TRUE(client);
+    const std::string data = Pattern(16u << 20, 9);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Ask(*client, StartWriteRequest(1, kProduct, 2, true)).startwritesavegame().status(),
+              pb::StartWriteSavegameRsp::Ok);
+    for (std::size_t at = 0; at < data.size(); at += 1u << 20) {
+        ASSERT_EQ(Ask(*client, WriteRequest(2, kProduct, 2, data.substr(at, 1u << 20)))
+                      .writesavegame()
+                      .byteswritten(),
+                  1u << 20);
+    }
+    ASSERT_TRUE(Ask(*client, StopWriteRequest(kProduct, 2, "big", true)).has_stopwritesavegame());
+    const auto written = std::chrono::steady_clock::now();
+    EXPECT_TRUE(Load(*client, 2) == data);  // in parts of 64 KiB
+    const auto read = std::chrono::steady_clock::now();
+    auto ms = [](auto duration) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(duration).count();
+    };
+    RecordProperty("write_16MiB_ms", static_cast<int>(ms(written - start)));
+    RecordProperty("read_16MiB_ms", static_cast<int>(ms(read - written)));
+}
+
 TEST_F(LauncherEndToEnd, ManyClientsAtOnce) {
     auto launcher = Start();
     ASSERT_TRUE(launcher);
