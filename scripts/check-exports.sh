@@ -22,7 +22,9 @@ esac
 status=0
 while read -r name; do
   [ -z "$name" ] && continue
-  if ! printf '%s\n' "$exports" | grep -qx "$name"; then
+  # A here-string, not a pipe: grep -q stops at the first match, and under pipefail the
+  # writer's broken pipe would report a present export as missing.
+  if ! grep -qx "$name" <<<"$exports"; then
     echo "missing export: $name"
     status=1
   fi
@@ -38,7 +40,7 @@ fi
 
 allowed='^(KERNEL32|ADVAPI32|msvcrt|USER32|WS2_32|ntdll|api-ms-win-[a-z0-9-]+)\.dll$'
 for dll_name in $imports; do  # empty for the Linux library
-  if ! printf '%s\n' "$dll_name" | grep -qiE "$allowed"; then
+  if ! grep -qiE "$allowed" <<<"$dll_name"; then
     echo "unexpected import: $dll_name"
     status=1
   fi
