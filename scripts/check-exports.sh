@@ -8,7 +8,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 case "$library" in
   *.dll)
-    dump=$(i686-w64-mingw32-objdump -p "$library")
+    # The x86-64 objdump reads the 32-bit and the 64-bit DLL.
+    dump=$(x86_64-w64-mingw32-objdump -p "$library")
     exports=$(printf '%s\n' "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
       sed -n 's/^\s*\[\s*[0-9]*\] \(.*\)$/\1/p')
     imports=$(printf '%s\n' "$dump" | sed -n 's/^\s*DLL Name: \(.*\)$/\1/p')
