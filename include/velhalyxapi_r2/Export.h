@@ -15,8 +15,8 @@
 namespace kx {
 namespace halyxdll {
 
-// A pipe handed to the game: a Win32 HANDLE on Windows, a file descriptor on POSIX.
-// kInvalidPipeHandle (all bits set, INVALID_HANDLE_VALUE) means failure on both.
+// A pipe handed to the game: a Win32 HANDLE opened for overlapped I/O on Windows, a file
+// descriptor on POSIX. All bits set (INVALID_HANDLE_VALUE, (PipeHandle)-1) means failure.
 typedef void* PipeHandle;
 
 }  // namespace halyxdll
