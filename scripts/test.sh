@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds every preset that has tests and runs all of them (native, AddressSanitizer +
 # UndefinedBehaviorSanitizer, ThreadSanitizer, and the 64-bit Windows build under wine64),
-# then builds the product DLL and checks its export and import tables.
+# builds the product DLL and checks its export and import tables, checks the installed
+# packages, and runs every fuzz target for a short smoke time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,6 +25,15 @@ cmake --preset win32 >/dev/null
 cmake --build --preset win32
 scripts/check-exports.sh build/win32/bin/velhalyxapi_r2.dll
 scripts/check-exports.sh build/linux/bin/libvelhalyxapi_r2.so
+
+echo "== packages"
+scripts/check-package.sh
+
+echo "== fuzz smoke"
+log=$(mktemp)
+FUZZ_SECONDS=10 scripts/fuzz-smoke.sh 2>&1 | tee "$log"
+summary+=("linux-fuzz: $(grep -E 'tests passed' "$log" | tail -n 1)")
+rm -f "$log"
 
 echo "== summary"
 printf '%s\n' "${summary[@]}"
