@@ -2,6 +2,8 @@
 
 #include <google/protobuf/io/coded_stream.h>
 
+#include <string>
+
 #include "kx/clientbox/ZeroCopyMemoryStreamReader.h"
 #include "kx/clientbox/ZeroCopyWriteBufferWriter.h"
 #include "kx/common/ScopedLock.h"
@@ -69,16 +71,21 @@ bool PBConnection::TryReceive(MessageLite* message) {
             // Bounded to the frame: the parser cannot take bytes of the next frame, whatever
             // it does on failure.
             ZeroCopyMemoryStreamReader reader(&stream_, length);
-            parsed = message->ParseFromBoundedZeroCopyStream(&reader, static_cast<int>(length));
+            parsed =
+                message->ParsePartialFromBoundedZeroCopyStream(&reader, static_cast<int>(length));
             consumed = reader.ByteCount();
         }
         stream_.Skip(length - static_cast<uint32_t>(consumed));
         expected_ = 0;
         OnData();
-        if (parsed) return true;
+        if (parsed && message->IsInitialized()) return true;
+        // Required fields are checked here rather than by the parser, which would also write a
+        // line of the protobuf library's own to standard error: the one line is this one.
+        const std::string missing = parsed ? message->InitializationErrorString() : std::string();
         message->Clear();
         KX_LOG(common::kLogError) << "Dropped a message that does not parse, length = " << length
-                                  << ".";
+                                  << (missing.empty() ? "" : "; missing required fields: ")
+                                  << missing.c_str() << ".";
     }
     return false;
 }

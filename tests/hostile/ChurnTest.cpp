@@ -1,0 +1,257 @@
+// The development launcher killed and started again over and over while a game keeps asking
+// for things: afterwards the process holds no more threads, descriptors or handles, sockets or
+// heap than before. A game that reuses a small ring of request ids overwrites the entries of
+// requests lost with a connection (which the session keeps by design) instead of adding to
+// them, so any growth left is a leak.
+#include <cstdio>
+#include <map>
+
+#include <gtest/gtest.h>
+
+#include "DevLauncher.h"
+#include "ProcessResources.h"
+#include "kx/clientbox/Buffer.h"
+
+namespace hostile_test {
+namespace {
+
+using namespace kx::halyxdll;
+using kx::clientbox::Buffer;
+
+// Request ids of the game: a ring above the library's own id 1.
+constexpr unsigned int kFirstId = 100;
+constexpr unsigned int kIdRing = 32;
+// A new batch of requests goes out while fewer answers than this are due.
+constexpr int kMaxDue = 4;
+constexpr unsigned int kProduct = DevLauncher::kServerProduct;
+constexpr unsigned int kReadSize = 256;
+// Launcher restarts counted after the warm-up (about 3 s natively, 25 s under Wine).
+constexpr int kChurnRounds = 100;
+// Heap growth allowed beside the buffer pool over all rounds: under 200 bytes a round.
+constexpr std::int64_t kSlackBytes = 16 * 1024;
+
+// A game that keeps one connection busy: reconnects with GetHalyxServer whenever the
+// connection is gone, and otherwise sends every kind of request, reading what it opens and
+// closing what it is given. All of it on the test's thread, as a game's frame would.
+class ChurningGame : IGetHalyxServerListener,
+                     IGetLoginDetailsListener,
+                     IGetSavegameListListener,
+                     IGetSavegameReaderListener,
+                     IGetSavegameWriterListener,
+                     ISavegameReadListener,
+                     ISavegameWriteListener,
+                     IRemoveSavegameListener {
+public:
+    ~ChurningGame() { CloseReaders(); }
+
+    // One frame: reconnect or ask for more, then Update.
+    void Frame() {
+        kx::clientbox::PBConnection* connection = HalyxSessionData::Current()->GetConnection();
+        if (connection == nullptr || connection->IsClosed()) {
+            // What was due on the lost connection will not come.
+            due_ = 0;
+            CloseReaders();
+            session_.GetHalyxServer(NextId(), this, kProduct, 0);
+        } else if (due_ < kMaxDue) {
+            session_.GetLoginDetails(NextId(), this);
+            session_.GetSavegameList(NextId(), this, kProduct);
+            session_.GetSavegameReader(NextId(), this, kProduct, 1);
+            session_.GetSavegameWriter(NextId(), this, kProduct, 1 + batches_ % 2, true);
+            session_.RemoveSavegame(NextId(), this, kProduct, 3);
+            session_.GetHalyxServer(NextId(), this, kProduct, 0);
+            due_ += 6;
+            ++batches_;
+        }
+        updating_ = true;
+        session_.Update();
+        updating_ = false;
+    }
+
+    // Records a request of every kind under every id of the ring while no connection exists
+    // (nothing is sent): the pending tables then hold every entry they ever will.
+    void FillPendingTables() {
+        HalyxSessionData& state = *HalyxSessionData::Current();
+        for (unsigned int i = 0; i < kIdRing; ++i) {
+            const unsigned int id = NextId();
+            session_.GetHalyxServer(id, this, kProduct, 0);
+            session_.GetLoginDetails(id, this);
+            session_.GetSavegameList(id, this, kProduct);
+            session_.GetSavegameReader(id, this, kProduct, 1);
+            session_.GetSavegameWriter(id, this, kProduct, 1, true);
+            session_.RemoveSavegame(id, this, kProduct, 3);
+            state.Read(id, this, kProduct, 1, 0, buffers_[i], kReadSize);
+            state.Write(id, this, kProduct, 1, data_, sizeof(data_));
+        }
+    }
+
+    bool Connected() const {
+        kx::clientbox::PBConnection* connection = HalyxSessionData::Current()->GetConnection();
+        return connection != nullptr && !connection->IsClosed();
+    }
+    // Answers the launcher sent that reached a listener so far.
+    long Answers() const { return answers_; }
+    long Batches() const { return batches_; }
+
+private:
+    unsigned int NextId() { return kFirstId + next_++ % kIdRing; }
+
+    // Failures reported before a request returns do not count as answers.
+    void Answered() {
+        if (!updating_) return;
+        ++answers_;
+        if (due_ > 0) --due_;
+    }
+
+    void CloseReaders() {
+        for (auto& open : readers_) open.second->Close();
+        readers_.clear();
+    }
+
+    void OnGetHalyxServer(unsigned int, PipeHandle pipe) override {
+        if (pipe != reinterpret_cast<PipeHandle>(static_cast<intptr_t>(-1))) {
+            halyxdll_test::CloseGamePipe(pipe);
+        }
+        Answered();
+    }
+    void OnGetLoginDetails(unsigned int, const char*, const unsigned short*, const char*) override {
+        Answered();
+    }
+    void OnGetSavegameList(unsigned int, SavegameInfo*, unsigned int) override { Answered(); }
+    void OnGetSavegameReader(unsigned int, unsigned int, SavegameReader* reader) override {
+        Answered();
+        if (reader == nullptr) return;
+        const unsigned int id = NextId();
+        readers_[id] = reader;
+        ++due_;
+        reader->Read(id, this, 0, buffers_[id - kFirstId], kReadSize);
+    }
+    void OnGetSavegameWriter(unsigned int, unsigned int, SavegameWriter* writer) override {
+        Answered();
+        if (writer == nullptr) return;
+        ++due_;
+        writer->Write(NextId(), this, data_, sizeof(data_));
+        writer->Close(true);
+    }
+    void OnSavegameRead(unsigned int requestId, unsigned int) override {
+        Answered();
+        const auto open = readers_.find(requestId);
+        if (open == readers_.end()) return;
+        open->second->Close();
+        readers_.erase(open);
+    }
+    void OnSavegameWrite(unsigned int, unsigned int) override { Answered(); }
+    void OnRemoveSavegame(unsigned int, unsigned int) override { Answered(); }
+
+    HalyxSession session_;
+    unsigned int next_ = 0;
+    int due_ = 0;
+    long answers_ = 0;
+    long batches_ = 0;
+    bool updating_ = false;
+    // Open readers by the id of their read.
+    std::map<unsigned int, SavegameReader*> readers_;
+    char buffers_[kIdRing][kReadSize] = {};
+    char data_[512] = {};
+};
+
+void Print(const char* when, const ProcessResources& counts) {
+    std::printf("%s: threads %ld, descriptors or handles %ld, sockets %ld, heap %lld bytes\n", when,
+                counts.threads, counts.handles, counts.sockets,
+                static_cast<long long>(counts.heapBytes));
+}
+
+class ChurnTest : public ::testing::Test {
+protected:
+    // Nothing has started a thread yet: neither the launcher object nor the game does.
+    ChurnTest() { PrepareHeapCount(); }
+
+    // Starts the launcher, lets the game take `answers` more answers on the new connection,
+    // kills the launcher while requests are due, and runs frames until the session has dropped
+    // the connection.
+    void Round(long answers) {
+        ASSERT_TRUE(launcher_.Start());
+        const long target = game_.Answers() + answers;
+        ASSERT_TRUE(Frames([&] { return game_.Connected() && game_.Answers() >= target; }))
+            << "the game got no answers; the launcher's log:\n"
+            << launcher_.Log();
+        launcher_.Kill();
+        ASSERT_TRUE(
+            Frames([&] { return HalyxSessionData::Current()->GetConnection() == nullptr; }));
+    }
+
+    // Runs game frames until `done`, for at most kPatience.
+    template <typename Done>
+    bool Frames(Done done) {
+        const auto deadline = std::chrono::steady_clock::now() + kPatience;
+        while (std::chrono::steady_clock::now() < deadline) {
+            game_.Frame();
+            if (done()) return true;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        return false;
+    }
+
+    // What the process holds once the launcher is gone and the library's threads have let go
+    // of the lost connection: counted until two counts 20 ms apart agree.
+    ProcessResources Settled() {
+        ProcessResources last = CountProcessResources();
+        for (int i = 0; i < 100; ++i) {
+            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(20);
+            Frames([&] { return std::chrono::steady_clock::now() >= until; });
+            const ProcessResources now = CountProcessResources();
+            if (now.threads == last.threads && now.handles == last.handles &&
+                now.sockets == last.sockets && now.heapBytes == last.heapBytes) {
+                return now;
+            }
+            last = now;
+        }
+        return last;
+    }
+
+    DevLauncher launcher_;
+    ChurningGame game_;
+};
+
+TEST_F(ChurnTest, LauncherKilledAndRestartedWhileTheGameKeepsRequesting) {
+    // Rounds before the first count: the pools of buffers and counters reach their high-water
+    // marks and the library's threads start.
+    const int kWarmUpRounds = 5;
+    const auto start = std::chrono::steady_clock::now();
+    game_.FillPendingTables();
+    for (int round = 0; round < kWarmUpRounds; ++round) {
+        ASSERT_NO_FATAL_FAILURE(Round(20)) << "warm-up round " << round;
+    }
+    const ProcessResources before = Settled();
+    const std::int64_t buffersBefore = Buffer::GetHeapBlockCount();
+    const long answersBefore = game_.Answers();
+    for (int round = 0; round < kChurnRounds; ++round) {
+        // Killed after a varying number of answers, so the kill falls at varying points of the
+        // conversations.
+        ASSERT_NO_FATAL_FAILURE(Round(1 + round % 13)) << "round " << round;
+    }
+    const ProcessResources after = Settled();
+    const std::int64_t buffersAfter = Buffer::GetHeapBlockCount();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    Print("before", before);
+    Print("after", after);
+    std::printf("buffers taken from the heap: %lld before, %lld after\n",
+                static_cast<long long>(buffersBefore), static_cast<long long>(buffersAfter));
+    std::printf("%d rounds after %d warm-up rounds in %.1f s; %ld answers, %ld batches\n",
+                kChurnRounds, kWarmUpRounds, seconds, game_.Answers() - answersBefore,
+                game_.Batches());
+
+    EXPECT_EQ(after.threads, before.threads);
+    EXPECT_EQ(after.handles, before.handles);
+    EXPECT_EQ(after.sockets, before.sockets);
+    // The buffer pool keeps its blocks for good and its high-water mark may still rise when
+    // more buffers happen to be in use at once; so may the pools of reference counters and the
+    // capacity of tables. What grows beyond the buffer pool stays below what leaking one small
+    // object a round would add.
+    const std::int64_t poolGrowth =
+        (buffersAfter - buffersBefore) * static_cast<std::int64_t>(sizeof(Buffer));
+    EXPECT_LE(after.heapBytes - before.heapBytes - poolGrowth, kSlackBytes);
+}
+
+}  // namespace
+}  // namespace hostile_test
