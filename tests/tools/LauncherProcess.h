@@ -16,7 +16,8 @@ namespace testing {
 extern const int kStoppedExitCode;
 
 // A halyx_devlauncher process started from the build's program directory (beside the test
-// program), with its standard error going to a file. Killed when the object goes away.
+// program), with its output going to a file. Killed when the object goes away (on POSIX also
+// when the test program dies).
 class LauncherProcess {
 public:
     struct Impl;

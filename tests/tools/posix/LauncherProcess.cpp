@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,7 +33,10 @@ std::unique_ptr<LauncherProcess> LauncherProcess::Start(const std::vector<std::s
     const int err = ::open(stderrFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     const pid_t pid = ::fork();
     if (pid == 0) {
+        // Dies with the test program, even when a time-out kills that.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (err >= 0) {
+            ::dup2(err, 1);
             ::dup2(err, 2);
         }
         ::execv(argv[0], argv.data());
