@@ -108,7 +108,10 @@ void HalyxSessionData::Update() {
     }
     wire::Rsp answer;
     // The field is read afresh for every poll: a listener may have replaced the connection.
-    while (connection_->TryReceive(&answer)) Dispatch(answer);
+    for (unsigned int served = 0; served < kMaxAnswersPerUpdate && connection_->TryReceive(&answer);
+         ++served) {
+        Dispatch(answer);
+    }
 }
 
 void HalyxSessionData::Dispatch(const wire::Rsp& answer) {

@@ -91,8 +91,12 @@ public:
     void StopRead(unsigned int productId, unsigned int slotId);
     void StopWrite(unsigned int productId, unsigned int slotId, const char* nameUtf8, bool persist);
 
-    // Drops a launcher connection that has closed; otherwise delivers every answer that is
-    // complete to its listener, in arrival order.
+    // The most answers one Update serves; the rest wait for the next call, so a launcher
+    // that never stops sending cannot keep the game inside one Update.
+    static constexpr unsigned int kMaxAnswersPerUpdate = 1024;
+
+    // Drops a launcher connection that has closed; otherwise delivers the answers that are
+    // complete (at most kMaxAnswersPerUpdate) to their listeners, in arrival order.
     void Update();
 
     // The launcher connection, or null; for inspection. Valid until the next request or
