@@ -121,13 +121,18 @@ int RunGet(GameLoop& loop, std::uint32_t productId, std::uint32_t slotId, const 
 int RunPut(GameLoop& loop, std::uint32_t productId, std::uint32_t slotId, const std::string& file,
            const std::string& name, bool overwrite) {
     std::ifstream in(file, std::ios::binary | std::ios::ate);
-    std::string data(in ? static_cast<std::size_t>(in.tellg()) : 0, '\0');
-    if (!in || !in.seekg(0) || !in.read(&data[0], static_cast<std::streamsize>(data.size()))) {
+    const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+    if (size < 0) {
         loop.Err() << "error: cannot read " << file << "\n";
         return kExitUsage;
     }
-    if (static_cast<std::uint64_t>(data.size()) > 0xFFFFFFFFu) {
+    if (size > static_cast<std::streamoff>(0xFFFFFFFFu)) {
         loop.Err() << "error: " << file << " is larger than a savegame can be (4 GiB - 1)\n";
+        return kExitUsage;
+    }
+    std::string data(static_cast<std::size_t>(size), '\0');
+    if (!in.seekg(0) || !in.read(&data[0], size)) {
+        loop.Err() << "error: cannot read " << file << "\n";
         return kExitUsage;
     }
     const Utf16Text wideName = Utf8ToUtf16(name);
