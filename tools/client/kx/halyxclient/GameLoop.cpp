@@ -14,10 +14,17 @@ namespace {
 // A game's frame: the rate at which Update is called while waiting.
 constexpr std::chrono::milliseconds kFrame(16);
 
+// The process's one facade. The library never releases a facade, so it is taken once and
+// kept where it stays reachable.
+halyxdll::HalyxSession* ProcessSession() {
+    static halyxdll::HalyxSession* const session = KxHalyxdllGetSession();
+    return session;
+}
+
 }  // namespace
 
 GameLoop::GameLoop(std::ostream& out, std::ostream& err, std::chrono::milliseconds timeout)
-    : out_(out), err_(err), timeout_(timeout), session_(KxHalyxdllGetSession()) {}
+    : out_(out), err_(err), timeout_(timeout), session_(ProcessSession()) {}
 
 int GameLoop::Connect(std::uint32_t productId) {
     ServerListener listener;

@@ -34,7 +34,7 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     const std::chrono::milliseconds timeout_;
-    halyxdll::HalyxSession* session_;  // never freed: the library offers no release
+    halyxdll::HalyxSession* session_;  // the process's one facade, shared by every loop
 };
 
 }  // namespace halyxclient
