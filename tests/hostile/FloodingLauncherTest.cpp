@@ -1,7 +1,5 @@
 // A launcher that sends answers faster than the game serves them must not keep the game inside
 // one Update: each call serves a bounded share, and the next calls serve the rest.
-#include <atomic>
-
 #include "SessionFixture.h"
 
 namespace halyxdll_test {
@@ -28,28 +26,26 @@ TEST_F(FloodingLauncherTest, OneUpdateServesAtMostItsShareAndTheNextOneTheRest) 
     for (unsigned int i = 0; i < total; ++i) EXPECT_EQ(remove.calls[i].requestId, i + 1);
 }
 
-TEST_F(FloodingLauncherTest, UpdateReturnsWhileTheLauncherNeverStopsSending) {
+TEST_F(FloodingLauncherTest, UpdateReturnsWhileTheLauncherKeepsSending) {
     Connect();
-    std::string batch;
-    for (int i = 0; i < 1000; ++i) {
-        batch += FakeLauncher::Frame(RemoveAnswer(77, wire::RemoveSavegameRsp::Ok));
+    RemoveListener remove;
+    const unsigned int total = 20 * HalyxSessionData::kMaxAnswersPerUpdate;
+    std::string answers;
+    for (unsigned int id = 1; id <= total; ++id) {
+        session_.RemoveSavegame(id, &remove, 7, 1);
+        answers += FakeLauncher::Frame(RemoveAnswer(id, wire::RemoveSavegameRsp::NotFound));
     }
-    std::atomic<bool> flooding(true);
-    std::thread flood([&] {
-        while (flooding) launcher_.SendBytes(batch);
-    });
-    std::chrono::steady_clock::duration longest{};
-    int updates = 0;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    while (std::chrono::steady_clock::now() < end) {
-        const auto start = std::chrono::steady_clock::now();
+    std::thread flood([&] { launcher_.SendBytes(answers); });
+    // Each Update hands control back after its share, however much is still arriving; no
+    // wall-clock bound, so a loaded machine cannot fail it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (remove.calls.size() < total && std::chrono::steady_clock::now() < deadline) {
+        const size_t before = remove.calls.size();
         session_.Update();
-        longest = std::max(longest, std::chrono::steady_clock::now() - start);
-        ++updates;
+        ASSERT_LE(remove.calls.size() - before, HalyxSessionData::kMaxAnswersPerUpdate);
     }
-    flooding = false;
     flood.join();
-    EXPECT_LT(longest, std::chrono::milliseconds(500)) << updates << " updates";
+    EXPECT_EQ(remove.calls.size(), total);
 }
 
 }  // namespace
