@@ -114,6 +114,38 @@ TEST(MemoryStreamTest, RewindReturnsToTheMarkAcrossBuffers) {
               std::vector<unsigned char>(all.begin() + 3, all.end()));
 }
 
+// Also: bytes read from a chain before it was appended stay gone, even across a rewind.
+TEST(MemoryStreamTest, SizeFollowsAppendsBetweenMarkAndRewindAndRepeatedRewinds) {
+    MemoryStream stream;
+    SharedPtr<Buffer> partlyRead = MakeChain({10, 20});
+    partlyRead->Read(nullptr, 4, false);
+    stream.Append(partlyRead);
+    EXPECT_EQ(stream.GetSize(), 26u);
+    stream.Mark();
+    EXPECT_EQ(stream.Skip(8), 8u);
+    stream.Append(MakeChain({7}, 2));
+    EXPECT_EQ(stream.GetSize(), 25u);
+    stream.Rewind();
+    EXPECT_EQ(stream.GetSize(), 33u);
+    EXPECT_EQ(stream.Skip(5), 5u);
+    // The mark stays: a second rewind goes back to it again.
+    stream.Rewind();
+    EXPECT_EQ(stream.GetSize(), 33u);
+    unsigned char out[40];
+    EXPECT_EQ(stream.Peek(out, 40), 33u);
+    EXPECT_EQ(stream.GetSize(), 33u);
+    const std::vector<unsigned char> first = Pattern(30);
+    EXPECT_EQ(std::vector<unsigned char>(out, out + 26),
+              std::vector<unsigned char>(first.begin() + 4, first.end()));
+    EXPECT_EQ(std::vector<unsigned char>(out + 26, out + 33), Pattern(7, 2));
+    EXPECT_EQ(stream.Read(out, 40), 33u);
+    EXPECT_EQ(stream.GetSize(), 0u);
+    stream.Write("abc", 3);
+    EXPECT_EQ(stream.GetSize(), 3u);
+    EXPECT_TRUE(stream.TakeAll());
+    EXPECT_EQ(stream.GetSize(), 0u);
+}
+
 TEST(MemoryStreamDeathTest, RewindWithoutMarkAndEmptyWriteStop) {
     MemoryStream stream;
     EXPECT_DEATH(stream.Rewind(), "");

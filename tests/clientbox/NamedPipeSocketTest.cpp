@@ -101,7 +101,8 @@ TEST(NamedPipeSocketTest, BytesTravelBothWaysInOrderWithTheirSignals) {
 
     DrainSignalLoop();
     EXPECT_EQ(counter->sent, 1);
-    EXPECT_GE(counter->received, 3);  // 4096-byte reads at most
+    // One read takes 4096 bytes at most on Windows, up to 64 KiB of waiting bytes on POSIX.
+    EXPECT_GE(counter->received, 1);
     connection.socket->Close();
 }
 

@@ -9,7 +9,7 @@ namespace clientbox {
 using common::ScopedLock;
 using common::SharedPtr;
 
-MemoryStream::MemoryStream() {
+MemoryStream::MemoryStream() : size_(0), consumedSinceMark_(0) {
     Reset();
 }
 
@@ -22,14 +22,24 @@ void MemoryStream::Reset() {
     head_ = empty;
     tail_ = empty;
     mark_.Reset();
+    size_ = 0;
+    consumedSinceMark_ = 0;
 }
 
 void MemoryStream::Append(const SharedPtr<Buffer>& chain) {
     if (!chain) return;
     ScopedLock guard(&lock_);
     tail_->SetNext(chain);
+    // Each buffer's read mark starts where its unread bytes start, so that a Rewind never
+    // brings back bytes that were read before the chain was appended.
     const SharedPtr<Buffer>* last = &chain;
-    while ((*last)->GetNext()) last = &(*last)->GetNext();
+    chain->MarkReadPosition();
+    size_ += chain->Remaining();
+    while ((*last)->GetNext()) {
+        last = &(*last)->GetNext();
+        (*last)->MarkReadPosition();
+        size_ += (*last)->Remaining();
+    }
     tail_ = *last;
 }
 
@@ -42,14 +52,6 @@ SharedPtr<Buffer> MemoryStream::TakeAll() {
         taken = next;
     }
     return taken;
-}
-
-unsigned MemoryStream::GetSize() const {
-    unsigned size = 0;
-    for (const Buffer* buffer = head_.Get(); buffer != nullptr; buffer = buffer->GetNext().Get()) {
-        size += buffer->Remaining();
-    }
-    return size;
 }
 
 unsigned MemoryStream::Read(void* destination, unsigned count) {
@@ -92,6 +94,7 @@ unsigned MemoryStream::GetReadRegion(const unsigned char** region) {
 void MemoryStream::Mark() {
     mark_ = head_;
     head_->MarkReadPosition();
+    consumedSinceMark_ = 0;
 }
 
 void MemoryStream::Rewind() {
@@ -102,6 +105,8 @@ void MemoryStream::Rewind() {
         if (buffer == head_.Get()) break;
     }
     head_ = mark_;
+    size_ += consumedSinceMark_;
+    consumedSinceMark_ = 0;
 }
 
 void MemoryStream::ClearMark() {
@@ -118,6 +123,10 @@ unsigned MemoryStream::Take(void* destination, unsigned count, bool consume) {
         last = link;
         taken += (*link)->Read(out != nullptr ? out + taken : nullptr, count - taken, !consume);
         link = &(*link)->GetNext();
+    }
+    if (consume) {
+        size_ -= taken;
+        consumedSinceMark_ += taken;
     }
     if (consume && last != &head_) {
         // `last` points into the chain that head keeps alive, so copy it before head moves.

@@ -28,13 +28,16 @@ public:
 
     // Links a sealed `chain` (contract) after the tail; an empty pointer does nothing. The
     // chain's buffers become part of the stream; the caller should not touch them any more.
+    // Bytes of the chain that were read before are not part of the stream, even after Rewind.
     void Append(const common::SharedPtr<Buffer>& chain);
 
     // Hands over every unread byte as one chain, starting at the first buffer that holds an
     // unread byte, and leaves the stream empty. Empty pointer when nothing was unread.
     common::SharedPtr<Buffer> TakeAll();
 
-    unsigned GetSize() const override;
+    // The unread byte count, kept as the stream changes: asking costs nothing however long
+    // the chain is.
+    unsigned GetSize() const override { return size_; }
     unsigned Read(void* destination, unsigned count) override;
     unsigned Skip(unsigned count) override;
     unsigned Peek(void* destination, unsigned count) override;
@@ -63,6 +66,9 @@ private:
     common::SharedPtr<Buffer> head_;
     common::SharedPtr<Buffer> mark_;
     common::SharedPtr<Buffer> tail_;
+    // Unread bytes, and bytes consumed since the mark (given back by Rewind).
+    unsigned size_;
+    unsigned consumedSinceMark_;
 };
 
 }  // namespace clientbox

@@ -20,7 +20,8 @@ class NamedPipeSocket;
 //  - Windows: ReadFileEx with a completion routine, run during the thread's alertable wait on
 //    the wake event.
 //  - POSIX: poll() over the descriptors with a request plus the read end of a wake pipe;
-//    readable descriptors are read without blocking.
+//    readable descriptors are read without blocking. A read that fills its buffer goes on
+//    into fresh buffers linked behind it for the bytes already waiting (64 KiB in all at most).
 // A request whose socket is closed by the time the thread takes it is not issued: it ends as
 // a failed read with 0 bytes.
 // Threads: AddPipe on any thread; everything else on the reader thread. The shared record's
@@ -32,7 +33,7 @@ public:
     struct PipeData {
         // The socket's pipe handle.
         PipeHandle handle;
-        // The empty buffer the read is to fill.
+        // The empty buffer the read is to fill (the first of a chain, on POSIX).
         common::SharedPtr<Buffer> buffer;
         // The socket to report to; kept alive by its own self reference during the read.
         NamedPipeSocket* socket;

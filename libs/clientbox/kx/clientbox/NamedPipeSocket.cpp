@@ -57,19 +57,29 @@ void NamedPipeSocket::Send(SharedPtr<Buffer>& chain) {
         handle = handle_;
     }
     while (current) {
-        const unsigned char* region;
-        const unsigned count = current->GetReadRegion(&region);
-        if (count == 0) {
-            SharedPtr<Buffer> next = current->GetNext();
-            current = next;
-            continue;
+        // The unread regions of the next few buffers go out together where the platform can.
+        Region regions[kMaxWriteRegions];
+        unsigned count = 0;
+        for (Buffer* buffer = current.Get(); buffer != nullptr && count < kMaxWriteRegions;
+             buffer = buffer->GetNext().Get()) {
+            const unsigned char* region;
+            const unsigned size = buffer->GetReadRegion(&region);
+            if (size != 0) regions[count++] = Region{region, size};
         }
+        if (count == 0) break;
         unsigned written = 0;
-        if (IsClosed() || !WriteRegion(handle, region, count, &written)) {
+        if (IsClosed() || !WriteRegions(handle, regions, count, &written)) {
             Close();
             return;
         }
-        current->Read(nullptr, written, false);
+        // Consume what went out, releasing each buffer once it is written (or was empty).
+        while (current && (written > 0 || current->Remaining() == 0)) {
+            written -= current->Read(nullptr, written, false);
+            if (current->Remaining() == 0) {
+                SharedPtr<Buffer> next = current->GetNext();
+                current = next;
+            }
+        }
     }
     ScopedLock guard(&lock_);
     SignalSent.Emit();
@@ -93,7 +103,14 @@ void NamedPipeSocket::OnReadComplete(unsigned error, unsigned count) {
     // A read that completed just before the socket was closed on another thread ends the
     // cycle like a failed one: a closed socket starts no further read.
     if (error == 0 && !IsClosed()) {
-        KX_CHECK(readBuffer_->Write(nullptr, count) == count);
+        // The bytes lie in the free regions of the read buffer and of any buffers the reader
+        // thread linked behind it, in order.
+        unsigned uncommitted = count;
+        for (Buffer* buffer = readBuffer_.Get(); buffer != nullptr;
+             buffer = buffer->GetNext().Get()) {
+            uncommitted -= buffer->Write(nullptr, uncommitted);
+        }
+        KX_CHECK(uncommitted == 0);
         readBuffer_->Seal();
         incoming_.Append(readBuffer_);
         readBuffer_.Reset();

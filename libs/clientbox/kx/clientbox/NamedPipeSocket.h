@@ -57,8 +57,9 @@ public:
     bool IsListening() const override { return false; }
 
     // Reader thread only: the outstanding read has ended with platform error `error` (0 for
-    // success) after `count` bytes were placed in the read buffer's free region. A success on
-    // an open socket queues the bytes, emits SignalReceived and starts the next read; anything
+    // success) after `count` bytes were placed in the read buffer's free region (and, where the
+    // platform reads several buffers at once, in those of the buffers linked behind it). A success
+    // on an open socket queues the bytes, emits SignalReceived and starts the next read; anything
     // else closes the socket, ends the read cycle and lets go of the handle and of the self
     // reference (which may destroy the socket before this returns).
     void OnReadComplete(unsigned error, unsigned count);
@@ -76,9 +77,17 @@ private:
     // Platform part.
     void InitializePlatform();
     void DeletePlatform();
-    // Writes up to `count` bytes; false when the pipe failed or the socket was closed.
-    bool WriteRegion(PipeHandle handle, const unsigned char* data, unsigned count,
-                     unsigned* written);
+    // One run of bytes of an outgoing chain.
+    struct Region {
+        const unsigned char* data;
+        unsigned count;
+    };
+    // The most regions Send hands to one WriteRegions call.
+    static constexpr unsigned kMaxWriteRegions = 16;
+    // Writes from the `count` regions, in order, as much as one platform call takes (POSIX:
+    // from all of them at once; Windows: from the first); `*written` gets the byte count.
+    // False when the pipe failed or the socket was closed.
+    bool WriteRegions(PipeHandle handle, const Region* regions, unsigned count, unsigned* written);
     // Makes pending and future I/O on the handle fail at once; the handle stays open (lock
     // held, socket marked closed).
     void CancelIo();

@@ -23,7 +23,8 @@ constexpr unsigned kPrefixSize = 4;
 
 }  // namespace
 
-PBConnection::PBConnection(const SharedPtr<Socket>& socket) : expected_(0) {
+PBConnection::PBConnection(const SharedPtr<Socket>& socket)
+    : expected_(0), bodyReady_(0), givenSocket_(socket), socketGone_(socket ? 0 : 1) {
     if (!socket) return;
     ScopedLock guard(&lock_);
     socket_ = socket;
@@ -60,8 +61,10 @@ bool PBConnection::Send(const MessageLite& message) {
 }
 
 bool PBConnection::TryReceive(MessageLite* message) {
-    ScopedLock guard(&lock_);
     message->Clear();
+    // The game polls every frame: with nothing complete, answer without touching the lock.
+    if (bodyReady_.Load() == 0) return false;
+    ScopedLock guard(&lock_);
     ready_.Reset();
     while (expected_ != 0 && stream_.GetSize() >= expected_) {
         const uint32_t length = expected_;
@@ -87,6 +90,7 @@ bool PBConnection::TryReceive(MessageLite* message) {
                                   << (missing.empty() ? "" : "; missing required fields: ")
                                   << missing.c_str() << ".";
     }
+    bodyReady_.Store(0);
     return false;
 }
 
@@ -116,8 +120,7 @@ bool PBConnection::ReceiveWithTimeout(MessageLite* message, unsigned millisecond
 }
 
 bool PBConnection::IsClosed() {
-    ScopedLock guard(&lock_);
-    return !socket_ || socket_->IsClosed();
+    return socketGone_.Load() != 0 || givenSocket_->IsClosed();
 }
 
 void PBConnection::Close() {
@@ -125,6 +128,7 @@ void PBConnection::Close() {
     if (!socket_) return;
     socket_->Close();
     socket_.Reset();
+    socketGone_.Store(1);
 }
 
 void PBConnection::OnData() {
@@ -149,6 +153,7 @@ void PBConnection::OnData() {
         expected_ = length;
     }
     if (stream_.GetSize() >= expected_) {
+        bodyReady_.Store(1);
         ready_.Set();
         SignalMessage.Emit();
     }
@@ -157,6 +162,7 @@ void PBConnection::OnData() {
 void PBConnection::OnSocketClosed() {
     ScopedLock guard(&lock_);
     socket_.Reset();
+    socketGone_.Store(1);
     ready_.Set();
     SignalClosed.Emit();
 }

@@ -6,6 +6,7 @@
 
 #include "kx/clientbox/MemoryStream.h"
 #include "kx/clientbox/Socket.h"
+#include "kx/common/Atomic.h"
 #include "kx/common/CriticalSection.h"
 #include "kx/common/Event.h"
 #include "kx/common/IntrusivePtrBase.h"
@@ -32,8 +33,11 @@ namespace clientbox {
 // Threads: the game's thread calls Send, TryReceive, Receive, ReceiveWithTimeout, IsClosed
 // and Close; OnData and OnSocketClosed run on the signal loop thread. `lock_` guards the
 // expected length, the socket reference and the stream; it is held across Send (including
-// the socket's write), each TryReceive (including parsing) and OnData, and is taken before
-// the socket's locks. Receive and ReceiveWithTimeout wait on the ready event without it.
+// the socket's write), each TryReceive that finds a whole body (including parsing) and OnData,
+// and is taken before the socket's locks. `bodyReady_` is set under the lock and read without
+// it, so that polling a connection with nothing complete takes no lock; IsClosed takes none
+// either (see `socketGone_`). Receive and ReceiveWithTimeout wait on the ready event without
+// the lock.
 class PBConnection : public common::IntrusivePtrBase<PBConnection> {
 public:
     // The largest body accepted: what the system was designed with.
@@ -54,7 +58,8 @@ public:
 
     // Never blocks. Clears `message`; when a whole body is buffered, parses it into `message`
     // and returns true. A body that does not parse is dropped and the next buffered one is
-    // tried. False when no whole message is there; `message` is then cleared.
+    // tried. False when no whole message is there; `message` is then cleared. Costs no lock
+    // while no whole body is there.
     bool TryReceive(google::protobuf::MessageLite* message);
 
     // Waits without a time limit for a message (see TryReceive); false once the connection
@@ -92,7 +97,13 @@ private:
     // L of the frame whose prefix has been read and whose body has not been taken; 0 while no
     // prefix is pending.
     uint32_t expected_;
+    // 1 from when OnData finds a whole body buffered until a TryReceive finds none left.
+    common::AtomicInt32 bodyReady_;
     common::SharedPtr<Socket> socket_;
+    // The socket given at construction, held for the connection's whole life and never
+    // changed, so that IsClosed can ask it without the lock; and 1 once `socket_` is empty.
+    const common::SharedPtr<Socket> givenSocket_;
+    common::AtomicInt32 socketGone_;
     // Received bytes not yet consumed; starts right after the last consumed prefix or body.
     MemoryStream stream_;
 };

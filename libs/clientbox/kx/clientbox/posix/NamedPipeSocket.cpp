@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include "kx/clientbox/posix/PipeDescriptor.h"
@@ -14,12 +15,20 @@ void NamedPipeSocket::InitializePlatform() {}
 
 void NamedPipeSocket::DeletePlatform() {}
 
-bool NamedPipeSocket::WriteRegion(PipeHandle handle, const unsigned char* data, unsigned count,
-                                  unsigned* written) {
+bool NamedPipeSocket::WriteRegions(PipeHandle handle, const Region* regions, unsigned count,
+                                   unsigned* written) {
+    iovec vectors[kMaxWriteRegions];
+    for (unsigned i = 0; i < count; ++i) {
+        vectors[i].iov_base = const_cast<unsigned char*>(regions[i].data);
+        vectors[i].iov_len = regions[i].count;
+    }
+    msghdr message = {};
+    message.msg_iov = vectors;
+    message.msg_iovlen = count;
     ssize_t sent;
     do {
         // MSG_NOSIGNAL: a peer that went away must not raise SIGPIPE in the game.
-        sent = send(PipeDescriptor(handle), data, count, MSG_NOSIGNAL);
+        sent = sendmsg(PipeDescriptor(handle), &message, MSG_NOSIGNAL);
     } while (sent < 0 && errno == EINTR);
     if (sent <= 0) return false;
     *written = static_cast<unsigned>(sent);

@@ -33,8 +33,11 @@ void NamedPipeSocket::DeletePlatform() {
     records.~SocketIoRecords();
 }
 
-bool NamedPipeSocket::WriteRegion(PipeHandle handle, const unsigned char* data, unsigned count,
-                                  unsigned* written) {
+// Pipes take no gathered writes: one region per call.
+bool NamedPipeSocket::WriteRegions(PipeHandle handle, const Region* regions, unsigned,
+                                   unsigned* written) {
+    const unsigned char* data = regions[0].data;
+    const unsigned count = regions[0].count;
     SocketIoRecords& records = Records(platform_);
     OVERLAPPED& write = records.write;
     const HANDLE writeEvent = write.hEvent;
