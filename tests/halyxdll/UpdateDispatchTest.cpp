@@ -1,4 +1,5 @@
 // Update: which answers reach which listener, in which order, and what is dropped.
+#include <algorithm>
 #include <thread>
 
 #include "SessionFixture.h"
@@ -96,6 +97,52 @@ TEST_F(DispatchTest, LoginDetailsAreDecodedAndDeliveredOnce) {
     EXPECT_EQ(login.calls[0].userName, "J\xc3\xb6rg");
     EXPECT_EQ(login.calls[0].password, std::u16string(u"p\u00e4ss\U0001F600"));
     EXPECT_EQ(login.calls[0].cdKey, "AB-12");
+}
+
+// One answer object serves every poll: a listener that polls again meets the next answer whole,
+// and its own texts stay as they were delivered.
+TEST_F(DispatchTest, ListenerThatCallsUpdateMeetsTheNextAnswerWhole) {
+    Connect();
+    LoginListener login;
+    login.then = [&](unsigned int id) {
+        if (id == 1) KxHalyxdllUpdate(&session_);
+    };
+    session_.GetLoginDetails(1, &login);
+    session_.GetLoginDetails(2, &login);
+    NextRequest();
+    NextRequest();
+    launcher_.SendBytes(FakeLauncher::Frame(LoginAnswer(1, "a user name longer than sso",
+                                                        "first password", "K-1")) +
+                        FakeLauncher::Frame(LoginAnswer(2, "second", "pw", "K-2")));
+    ASSERT_TRUE(Pump([&] { return login.calls.size() == 2; }));
+    EXPECT_EQ(login.calls[0].requestId, 1u);
+    EXPECT_EQ(login.calls[0].userName, "a user name longer than sso");
+    EXPECT_EQ(login.calls[0].password, std::u16string(u"first password"));
+    EXPECT_EQ(login.calls[1].requestId, 2u);
+    EXPECT_EQ(login.calls[1].userName, "second");
+    EXPECT_EQ(login.calls[1].cdKey, "K-2");
+}
+
+// A part too large to keep around is served like any other, and so is the part after it.
+TEST_F(DispatchTest, ReadPartsLargeAndSmallFollowingEachOtherAreCopiedWhole) {
+    Connect();
+    SavegameReader* reader = OpenReader(7, 3);
+    ASSERT_NE(reader, nullptr);
+    const std::size_t large = (5u << 20) + 3;
+    std::string first(large, '\0');
+    for (std::size_t i = 0; i < large; ++i) first[i] = static_cast<char>(i * 7 + (i >> 12));
+    const std::string second = "the last part";
+    std::vector<char> destination(large + second.size());
+    ReadListener read;
+    reader->Read(40, &read, 0, destination.data(), static_cast<unsigned>(destination.size()));
+    NextRequest();
+    launcher_.Send(ReadPartAnswer(40, first, 0, false));
+    launcher_.Send(ReadPartAnswer(40, second, static_cast<unsigned>(large), true));
+    ASSERT_TRUE(Pump([&] { return !read.calls.empty(); }));
+    EXPECT_EQ(read.calls[0].value, second.size());
+    EXPECT_TRUE(std::equal(first.begin(), first.end(), destination.begin()));
+    EXPECT_EQ(std::string(destination.begin() + large, destination.end()), second);
+    reader->Close();
 }
 
 // The login answer handler calls the recorded listener; a null one must not be called.

@@ -21,6 +21,9 @@ namespace {
 // The process-wide reference; touched on the game's thread only.
 HalyxSessionData* g_session = nullptr;
 
+// The largest read part whose data the kept answer holds on to.
+constexpr std::size_t kKeptPartCapacity = 4u << 20;
+
 // The common shape of an answer handler: find the request id in `table` (absent: the answer
 // is dropped), hand the entry to `serve`, then remove the id again, since the listener may
 // have changed the table meanwhile.
@@ -55,10 +58,13 @@ void HalyxSessionData::Destroy() {
     g_session = nullptr;
 }
 
+HalyxSessionData::HalyxSessionData() : answer_(new wire::Rsp) {}
+
 HalyxSessionData::~HalyxSessionData() {
     // The socket keeps itself alive while its read is outstanding: without closing it, the
     // pipe would stay open for the life of the process.
     if (!connection_.IsNull()) connection_->Close();
+    delete answer_;
 }
 
 unsigned int HalyxSessionData::GetRequestUniqueId() {
@@ -106,11 +112,16 @@ void HalyxSessionData::Update() {
         DropConnection();
         return;
     }
-    wire::Rsp answer;
     // The field is read afresh for every poll: a listener may have replaced the connection.
-    for (unsigned int served = 0; served < kMaxAnswersPerUpdate && connection_->TryReceive(&answer);
+    for (unsigned int served = 0; served < kMaxAnswersPerUpdate && connection_->TryReceive(answer_);
          ++served) {
-        Dispatch(answer);
+        Dispatch(*answer_);
+        // A read part's data stays allocated in the answer; an unusually large one is not
+        // kept for the rest of the session.
+        if (answer_->readsavegame().data().capacity() > kKeptPartCapacity) {
+            delete answer_;
+            answer_ = new wire::Rsp;
+        }
     }
 }
 

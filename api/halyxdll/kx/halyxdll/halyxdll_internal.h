@@ -104,7 +104,7 @@ public:
     clientbox::PBConnection* GetConnection() const { return connection_.Get(); }
 
 private:
-    HalyxSessionData() = default;
+    HalyxSessionData();
     ~HalyxSessionData();
     HalyxSessionData(const HalyxSessionData&) = delete;
     HalyxSessionData& operator=(const HalyxSessionData&) = delete;
@@ -151,6 +151,10 @@ private:
     unsigned int requestIdCounter_ = 0;
     common::LocalizationCache localizations_;
     common::SharedPtr<clientbox::PBConnection> connection_;
+    // The answer every poll parses into. Kept from Update to Update, so that parsing an answer
+    // reuses the fields earlier answers allocated; handlers read it only before they call
+    // their listener, so a listener may even call Update.
+    protocol::halyxdll::Rsp* answer_;
 };
 
 }  // namespace halyxdll
