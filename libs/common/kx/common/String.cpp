@@ -150,6 +150,8 @@ bool String::SetUtf16(const unsigned short* utf16, int length) {
 
 const char* String::GetUtf8() const {
     utf8_.Clear();
+    // Enough for ASCII text and its terminator in one allocation.
+    utf8_.Reserve(codePoints_.GetCount() + 1);
     for (unsigned i = 0; i < codePoints_.GetCount(); ++i) {
         const unsigned int cp = codePoints_.At(i);
         if (cp <= 0x7F) {
@@ -177,6 +179,8 @@ const char* String::GetUtf8() const {
 
 const unsigned short* String::GetUtf16() const {
     utf16_.Clear();
+    // Enough for text without surrogate pairs and its terminator in one allocation.
+    utf16_.Reserve(codePoints_.GetCount() + 1);
     for (unsigned i = 0; i < codePoints_.GetCount(); ++i) {
         const unsigned int cp = codePoints_.At(i);
         if (cp < 0xD800 || (cp >= 0xE000 && cp <= 0xFFFE)) {
