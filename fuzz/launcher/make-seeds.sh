@@ -58,3 +58,10 @@ nothing_served='requestId: 2 stopReadSavegame { }'
   >"$out/zero_length"
 { printf '\x06\x04'; printf '\x00\x00\x00\x03\x08\x02\x1a'; frame "$remove"; } >"$out/unparsable_body"
 { printf '\x06\x05'; frame "$list" | head -c 12; } >"$out/cut_short"
+# A body stopped early by a zero tag, arriving in pieces of up to 2 bytes (the parser then
+# gives back bytes of several reads at once).
+{ printf '\x01\x06'; printf '\x00\x00\x00\x0c\x08\x02\x00\x08\x01\x08\x01\x08\x01\x08\x01\x08'; frame "$login"; } \
+  >"$out/zero_tag_in_pieces"
+# A frame behind a refused length must never be unframed.
+{ printf '\x02\x08'; frame "$login"; printf '\x00\x00\x00\x00'; frame "$remove"; frame "$login"; } \
+  >"$out/frames_behind_a_refused_length"
