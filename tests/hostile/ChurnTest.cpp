@@ -1,8 +1,9 @@
 // The development launcher killed and started again over and over while a game keeps asking
 // for things: afterwards the process holds no more threads, descriptors or handles, sockets or
-// heap than before. A game that reuses a small ring of request ids overwrites the entries of
-// requests lost with a connection (which the session keeps by design) instead of adding to
-// them, so any growth left is a leak.
+// heap than before. The game reuses a small ring of request ids, and every pending table holds
+// every id of the ring before the first count, so the entries of requests lost with a
+// connection (which the session keeps by design) are overwritten instead of adding up: what
+// grows beyond the high-water marks of the pools would be a leak.
 #include <cstdio>
 #include <map>
 
@@ -25,9 +26,9 @@ constexpr unsigned int kIdRing = 32;
 constexpr int kMaxDue = 4;
 constexpr unsigned int kProduct = DevLauncher::kServerProduct;
 constexpr unsigned int kReadSize = 256;
-// Launcher restarts counted after the warm-up (about 3 s natively, 25 s under Wine).
+// Launcher restarts counted after the warm-up (a few seconds natively, under 40 s under Wine).
 constexpr int kChurnRounds = 100;
-// Heap growth allowed beside the buffer pool over all rounds: under 200 bytes a round.
+// Heap growth allowed beside the buffer pool over all rounds: under 170 bytes a round.
 constexpr std::int64_t kSlackBytes = 16 * 1024;
 
 // A game that keeps one connection busy: reconnects with GetHalyxServer whenever the
