@@ -28,6 +28,21 @@ if [ "${#missing[@]}" -gt 0 ]; then
     { cat "${TMPDIR:-/tmp}/velhalyx-apt.log"; exit 1; }
 fi
 
+# Lets apt-get source fetch Debian's source packages.
+enable_source_packages() {
+  if ! grep -rqs 'deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    echo "setup: enabling Debian source packages"
+    printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' \
+      'Suites: bookworm bookworm-updates' 'Components: main' \
+      'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' '' \
+      'Types: deb-src' 'URIs: http://deb.debian.org/debian-security' \
+      'Suites: bookworm-security' 'Components: main' \
+      'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' |
+      $SUDO tee /etc/apt/sources.list.d/velhalyx-src.sources >/dev/null
+    $SUDO apt-get update -qq
+  fi
+}
+
 # libprotobuf for one mingw triplet, static, library only.
 build_protobuf() {
   local triplet=$1
@@ -36,17 +51,7 @@ build_protobuf() {
 
   local src="$CACHE_ROOT/src/protobuf-$PROTOBUF_VERSION"
   if [ ! -f "$src/CMakeLists.txt" ]; then
-    if ! grep -rqs 'deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-      echo "setup: enabling Debian source packages"
-      printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' \
-        'Suites: bookworm bookworm-updates' 'Components: main' \
-        'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' '' \
-        'Types: deb-src' 'URIs: http://deb.debian.org/debian-security' \
-        'Suites: bookworm-security' 'Components: main' \
-        'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' |
-        $SUDO tee /etc/apt/sources.list.d/velhalyx-src.sources >/dev/null
-      $SUDO apt-get update -qq
-    fi
+    enable_source_packages
     mkdir -p "$CACHE_ROOT/src"
     (cd "$CACHE_ROOT/src" && apt-get source -qq --download-only protobuf >/dev/null 2>&1)
     (cd "$CACHE_ROOT/src" && rm -rf "protobuf-$PROTOBUF_VERSION" &&
@@ -90,8 +95,39 @@ build_gtest() {
   touch "$prefix/.complete"
 }
 
+# Google Benchmark for one mingw triplet, from Debian's source package (the same version as
+# libbenchmark-dev), for the Windows reference runs of the benchmarks.
+BENCHMARK_VERSION=1.7.1
+build_benchmark() {
+  local triplet=$1
+  local prefix="$CACHE_ROOT/benchmark-$BENCHMARK_VERSION-$triplet"
+  [ -f "$prefix/.complete" ] && return 0
+  local src="$CACHE_ROOT/src/benchmark-$BENCHMARK_VERSION"
+  if [ ! -f "$src/CMakeLists.txt" ]; then
+    enable_source_packages
+    mkdir -p "$CACHE_ROOT/src"
+    (cd "$CACHE_ROOT/src" && apt-get source -qq --download-only benchmark >/dev/null 2>&1)
+    (cd "$CACHE_ROOT/src" && rm -rf "benchmark-$BENCHMARK_VERSION" &&
+      tar xf benchmark_"$BENCHMARK_VERSION".orig.tar.* )
+  fi
+  echo "setup: building Google Benchmark $BENCHMARK_VERSION for $triplet"
+  local build="$CACHE_ROOT/build/benchmark-$triplet"
+  rm -rf "$build"
+  cmake -S "$src" -B "$build" -G Ninja \
+    -DCMAKE_SYSTEM_NAME=Windows \
+    -DCMAKE_CXX_COMPILER="$triplet-g++-posix" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DBENCHMARK_ENABLE_TESTING=OFF -DBENCHMARK_ENABLE_GTEST_TESTS=OFF \
+    -DBENCHMARK_ENABLE_WERROR=OFF -DBUILD_SHARED_LIBS=OFF >/dev/null
+  cmake --build "$build" >/dev/null
+  cmake --install "$build" >/dev/null
+  rm -rf "$build"
+  touch "$prefix/.complete"
+}
+
 for triplet in x86_64-w64-mingw32 i686-w64-mingw32; do
   build_protobuf "$triplet"
 done
 build_gtest x86_64-w64-mingw32
+build_benchmark x86_64-w64-mingw32
 echo "setup: ready (cache in $CACHE_ROOT)"

@@ -1,0 +1,158 @@
+#include "game/GameSession.h"
+
+#include <string.h>
+
+#include <chrono>
+
+#include "shared/PeerContract.h"
+
+namespace kx {
+namespace bench {
+
+using namespace halyxdll;
+
+namespace {
+
+// The answers of one kind of request: listeners count calls and remember the last outcome.
+struct ServerListener final : IGetHalyxServerListener {
+    void OnGetHalyxServer(unsigned int, PipeHandle) override { answered = true; }
+    bool answered = false;
+};
+
+struct LoginListener final : IGetLoginDetailsListener {
+    void OnGetLoginDetails(unsigned int requestId, const char* userName,
+                           const unsigned short* password, const char* cdKey) override {
+        // The password is the only UTF-16 text: its length is enough to see it arrived whole.
+        unsigned passwordUnits = 0;
+        while (password[passwordUnits] != 0) ++passwordUnits;
+        valid = requestId == expectedId && strcmp(userName, kUserName) == 0 &&
+                strcmp(cdKey, kCdKey) == 0 && passwordUnits == strlen(kPassword);
+        answered = true;
+    }
+    unsigned int expectedId = 0;
+    bool answered = false;
+    bool valid = false;
+};
+
+struct ReaderListener final : IGetSavegameReaderListener {
+    void OnGetSavegameReader(unsigned int, unsigned int, SavegameReader* opened) override {
+        reader = opened;
+        answered = true;
+    }
+    SavegameReader* reader = nullptr;
+    bool answered = false;
+};
+
+struct WriterListener final : IGetSavegameWriterListener {
+    void OnGetSavegameWriter(unsigned int, unsigned int, SavegameWriter* opened) override {
+        writer = opened;
+        answered = true;
+    }
+    SavegameWriter* writer = nullptr;
+    bool answered = false;
+};
+
+struct ReadListener final : ISavegameReadListener {
+    void OnSavegameRead(unsigned int, unsigned int) override { answered = true; }
+    bool answered = false;
+};
+
+struct WriteListener final : ISavegameWriteListener {
+    void OnSavegameWrite(unsigned int, unsigned int byteCount) override {
+        if (byteCount != expectedBytes) ++shortWrites;
+        ++answers;
+    }
+    uint32_t expectedBytes = 0;
+    unsigned answers = 0;
+    unsigned shortWrites = 0;
+};
+
+// Checking the clock on every Update would cost as much as the Update itself.
+constexpr unsigned kUpdatesPerClockCheck = 1024;
+
+}  // namespace
+
+struct GameSession::Listeners {
+    LoginListener login;
+    ReadListener read;
+    WriteListener write;
+};
+
+template <typename Done>
+bool GameSession::Pump(Done done, const char* what) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kPatienceSeconds);
+    for (unsigned updates = 1; !done(); ++updates) {
+        session_.Update();
+        if (updates % kUpdatesPerClockCheck == 0 && std::chrono::steady_clock::now() > deadline) {
+            error_ = what;
+            return false;
+        }
+    }
+    return true;
+}
+
+GameSession::GameSession() : listeners_(new Listeners) {}
+
+GameSession::~GameSession() {
+    if (reader_ != nullptr) reader_->Close();
+    if (writer_ != nullptr) writer_->Close(false);
+}
+
+bool GameSession::Connect() {
+    ServerListener server;
+    session_.GetHalyxServer(nextRequestId_++, &server, 1, 0);
+    return Pump([&] { return server.answered; },
+                "no answer to GetHalyxServer (is the peer serving?)");
+}
+
+bool GameSession::LoginRoundTrip(unsigned int requestId) {
+    LoginListener& login = listeners_->login;
+    login.expectedId = requestId;
+    login.answered = false;
+    session_.GetLoginDetails(requestId, &login);
+    if (!Pump([&] { return login.answered; }, "no answer to GetLoginDetails")) return false;
+    if (!login.valid) error_ = "wrong login details";
+    return login.valid;
+}
+
+bool GameSession::OpenReader(uint32_t slotId) {
+    ReaderListener listener;
+    session_.GetSavegameReader(nextRequestId_++, &listener, 1, slotId);
+    if (!Pump([&] { return listener.answered; }, "no answer to GetSavegameReader")) return false;
+    if (listener.reader == nullptr) error_ = "reader refused";
+    if (reader_ != nullptr) reader_->Close();
+    reader_ = listener.reader;
+    return reader_ != nullptr;
+}
+
+bool GameSession::OpenWriter(uint32_t slotId) {
+    WriterListener listener;
+    session_.GetSavegameWriter(nextRequestId_++, &listener, 1, slotId, true);
+    if (!Pump([&] { return listener.answered; }, "no answer to GetSavegameWriter")) return false;
+    if (listener.writer == nullptr) error_ = "writer refused";
+    if (writer_ != nullptr) writer_->Close(false);
+    writer_ = listener.writer;
+    return writer_ != nullptr;
+}
+
+bool GameSession::Read(void* destination, uint32_t offset, uint32_t count) {
+    ReadListener& read = listeners_->read;
+    read.answered = false;
+    reader_->Read(nextRequestId_++, &read, offset, destination, count);
+    return Pump([&] { return read.answered; }, "savegame read not finished");
+}
+
+bool GameSession::WriteRepeatedly(const void* data, uint32_t size, unsigned times) {
+    WriteListener& write = listeners_->write;
+    write.expectedBytes = size;
+    write.answers = 0;
+    write.shortWrites = 0;
+    for (unsigned i = 0; i < times; ++i) writer_->Write(nextRequestId_++, &write, data, size);
+    if (!Pump([&] { return write.answers >= times; }, "savegame writes not all answered"))
+        return false;
+    if (write.shortWrites != 0) error_ = "a write was answered with a short count";
+    return write.shortWrites == 0;
+}
+
+}  // namespace bench
+}  // namespace kx

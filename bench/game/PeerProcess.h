@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kx {
+namespace bench {
+
+// The benchmark peer running as a second process, serving the launcher's pipe and the raw pipe
+// (see PeerContract.h). POSIX: both processes first get a pipe namespace of their own:
+// XDG_RUNTIME_DIR points at a fresh private directory, removed again at the end, so no
+// launcher outside the benchmark answers. The peer runs until its standard input ends, which
+// also happens when this process dies. Game thread only.
+class PeerProcess {
+public:
+    // Starts `program` for the launcher's pipe `launcherPipeName` and waits up to ten seconds
+    // until it serves; IsServing tells whether it does.
+    PeerProcess(const std::string& program, const std::string& launcherPipeName);
+    // Ends the peer (closing its input; killing it when it has not gone after five seconds)
+    // and removes the pipe namespace.
+    ~PeerProcess();
+    PeerProcess(const PeerProcess&) = delete;
+    PeerProcess& operator=(const PeerProcess&) = delete;
+
+    bool IsServing() const { return serving_; }
+
+    // The path of program `name` in this program's directory (".exe" added on Windows).
+    static std::string ProgramBesideThisOne(const std::string& name);
+
+private:
+    // Platform part: starting and ending the process.
+    bool Start(const std::string& program, const std::string& launcherPipeName);
+    void Stop();
+    // Connects to the raw pipe until it answers or the time is up.
+    bool WaitServing();
+
+    bool serving_ = false;
+    // POSIX: the namespace directory, the peer's process id and the write end of its input.
+    // Windows: the process handle and the write end of its input.
+    std::string namespace_;
+    intptr_t process_ = -1;
+    intptr_t input_ = -1;
+};
+
+}  // namespace bench
+}  // namespace kx

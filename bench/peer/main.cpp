@@ -1,0 +1,60 @@
+// The benchmarks' peer: a second process that serves the launcher's pipe and the raw pipe of
+// the baselines until its standard input ends (the bench closes it, or exits).
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "peer/LauncherService.h"
+#include "peer/PipeListener.h"
+#include "peer/RawService.h"
+#include "shared/PeerContract.h"
+#include "shared/SavegameImage.h"
+
+namespace {
+
+using kx::bench::Channel;
+using kx::bench::PipeListener;
+
+// Accepts clients for good, each served by a thread of its own.
+template <typename Service>
+void Serve(PipeListener* listener, const unsigned char* savegame) {
+    while (std::unique_ptr<Channel> client = listener->Accept()) {
+        std::thread(
+            [savegame](std::unique_ptr<Channel> channel) {
+                Service(channel.get(), savegame).Run();
+            },
+            std::move(client))
+            .detach();
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        fprintf(stderr, "usage: %s <launcher pipe name>\n", argv[0]);
+        return 2;
+    }
+    std::vector<unsigned char> savegame(kx::bench::kSavegameSize);
+    kx::bench::FillSavegame(savegame.data(), 0, kx::bench::kSavegameSize);
+
+    // The raw pipe listens last: a client that reaches it finds both listening.
+    PipeListener launcher(argv[1]);
+    PipeListener raw(kx::bench::kRawPipeName);
+    if (!launcher.IsListening() || !raw.IsListening()) {
+        fprintf(stderr, "peer: cannot serve the pipes\n");
+        return 1;
+    }
+    std::thread(Serve<kx::bench::LauncherService>, &launcher, savegame.data()).detach();
+    std::thread(Serve<kx::bench::RawService>, &raw, savegame.data()).detach();
+
+    char byte;
+    while (fread(&byte, 1, 1, stdin) == 1) {
+    }
+    // Serving threads may still be blocked in the pipes: leave without running destructors.
+    fflush(stdout);
+    _Exit(0);
+}
