@@ -75,7 +75,9 @@ TEST(ExchangeTest, ThousandsOfMessagesBothWaysArriveIntactAndInOrder) {
 }
 
 // Once the pools have grown to the traffic, a long exchange takes no buffer and no buffer
-// counter from the heap.
+// counter from the heap. How many buffers are in flight at once depends on thread timing, so a
+// round may still grow a pool by one; a round without any miss must come soon, and the misses
+// stay a handful where an allocation per exchange would count thousands.
 TEST(ExchangeTest, SteadyStateExchangeTakesNothingFromTheHeap) {
     Watchdog watchdog("the steady exchange", 240);
     ConnectionLink link;
@@ -102,19 +104,25 @@ TEST(ExchangeTest, SteadyStateExchangeTakesNothingFromTheHeap) {
         }
     };
     exchange(1000);
-    const unsigned buffersBefore = Buffer::GetHeapBlockCount();
-    const unsigned countersBefore =
-        kx::common::TemplatedReferenceCounter<Buffer>::GetHeapBlockCount();
-    exchange(2000);
-    const unsigned bufferMisses = Buffer::GetHeapBlockCount() - buffersBefore;
-    const unsigned counterMisses =
-        kx::common::TemplatedReferenceCounter<Buffer>::GetHeapBlockCount() - countersBefore;
-    RecordProperty("BufferPoolMissesAfterWarmUp", static_cast<int>(bufferMisses));
-    RecordProperty("CounterPoolMissesAfterWarmUp", static_cast<int>(counterMisses));
-    std::printf("pool misses after warm-up: buffers %u, counters %u (pools: %u buffers)\n",
-                bufferMisses, counterMisses, Buffer::GetHeapBlockCount());
-    EXPECT_EQ(bufferMisses, 0u);
-    EXPECT_EQ(counterMisses, 0u);
+    const auto misses = [] {
+        return Buffer::GetHeapBlockCount() +
+               kx::common::TemplatedReferenceCounter<Buffer>::GetHeapBlockCount();
+    };
+    const unsigned before = misses();
+    unsigned rounds = 0;
+    bool quietRound = false;
+    while (!quietRound && rounds < 5) {
+        const unsigned roundStart = misses();
+        exchange(2000);
+        ++rounds;
+        quietRound = misses() == roundStart;
+    }
+    const unsigned totalMisses = misses() - before;
+    RecordProperty("PoolMissesAfterWarmUp", static_cast<int>(totalMisses));
+    std::printf("pool misses after warm-up: %u over %u rounds of 2000 (pools: %u buffers)\n",
+                totalMisses, rounds, Buffer::GetHeapBlockCount());
+    EXPECT_TRUE(quietRound) << "every round of 2000 exchanges took from the heap";
+    EXPECT_LE(totalMisses, 8u);
     link.connection->Close();
     echo.join();
 }
