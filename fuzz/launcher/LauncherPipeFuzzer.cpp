@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -21,6 +20,7 @@
 #include "FuzzCheck.h"
 #include "GameSide.h"
 #include "SplitPlan.h"
+#include "UpdateUntil.h"
 #include "kx/clientbox/posix/PipePath.h"
 #include "kx/halyxdll/PipeName.h"
 #include "kx/halyxdll/halyxdll_internal.h"
@@ -28,11 +28,8 @@
 namespace {
 
 using kx::fuzz::GameSide;
+using kx::fuzz::UpdateUntil;
 using kx::halyxdll::HalyxSessionData;
-
-// How long the session may take to notice a vanished launcher or to deliver an answer before
-// it counts as wedged.
-constexpr auto kWedgeTime = std::chrono::seconds(10);
 
 // The launcher's listening end of its pipe, in a pipe directory of this process's own.
 class LauncherPipe {
@@ -105,19 +102,6 @@ void WriteAll(int peer, const std::uint8_t* data, std::size_t length) {
     }
 }
 
-// Runs Update until `done` holds; false when that takes longer than kWedgeTime.
-template <typename Done>
-bool UpdateUntil(HalyxSessionData& session, int peer, Done done) {
-    const auto deadline = std::chrono::steady_clock::now() + kWedgeTime;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        if (peer >= 0) Drain(peer);
-        session.Update();
-        sched_yield();
-    }
-    return true;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -142,7 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The launcher vanishes: the session must notice and drop the connection.
     close(peer);
-    KX_FUZZ_REQUIRE(UpdateUntil(session, -1, [&] { return session.GetConnection() == nullptr; }));
+    KX_FUZZ_REQUIRE(UpdateUntil(
+        session, [&] { return session.GetConnection() == nullptr; }, [] {}));
 
     // A fresh connection still carries a valid answer to its listener.
     launcher.DropWaiting();
@@ -151,7 +136,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     game.AskFreshLogin(session);
     const std::string frame = GameSide::FreshLoginFrame();
     WriteAll(fresh, reinterpret_cast<const std::uint8_t*>(frame.data()), frame.size());
-    KX_FUZZ_REQUIRE(UpdateUntil(session, fresh, [&] { return game.FreshAnswerArrived(); }));
+    KX_FUZZ_REQUIRE(UpdateUntil(
+        session, [&] { return game.FreshAnswerArrived(); }, [&] { Drain(fresh); }));
     close(fresh);
 
     HalyxSessionData::Destroy();

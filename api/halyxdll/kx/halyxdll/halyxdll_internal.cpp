@@ -75,13 +75,17 @@ bool HalyxSessionData::EnsureConnected() {
     if (!connection_.IsNull() && !connection_->IsClosed()) return true;
     common::SharedPtr<clientbox::NamedPipeSocket> socket(new clientbox::NamedPipeSocket());
     if (!socket->Connect(kLauncherPipeName.GetUtf8())) return false;
-    const bool replacesClosed = !connection_.IsNull();
-    connection_ = common::SharedPtr<clientbox::PBConnection>(new clientbox::PBConnection(socket));
-    socket.Reset();
-    // The closed connection's stop-write answers will never come; the held-back list requests
-    // go out on the new one.
-    if (replacesClosed) ReleaseHeldBackLists();
+    UseLauncherSocket(socket);
     return !connection_->IsClosed();
+}
+
+void HalyxSessionData::UseLauncherSocket(const common::SharedPtr<clientbox::Socket>& socket) {
+    const bool replacesAnother = !connection_.IsNull();
+    if (replacesAnother) connection_->Close();
+    connection_ = common::SharedPtr<clientbox::PBConnection>(new clientbox::PBConnection(socket));
+    // The previous connection's stop-write answers will never come; the held-back list
+    // requests go out on the new one.
+    if (replacesAnother) ReleaseHeldBackLists();
 }
 
 void HalyxSessionData::DropConnection() {

@@ -99,6 +99,12 @@ public:
     // complete (at most kMaxAnswersPerUpdate) to their listeners, in arrival order.
     void Update();
 
+    // Makes a message connection over `socket` the launcher connection, as if the launcher
+    // pipe had just been opened: for programs that carry the launcher's bytes themselves
+    // (fuzzing without a pipe). A connection held already is closed and replaced; its pending
+    // listeners are never called.
+    void UseLauncherSocket(const common::SharedPtr<clientbox::Socket>& socket);
+
     // The launcher connection, or null; for inspection. Valid until the next request or
     // Update.
     clientbox::PBConnection* GetConnection() const { return connection_.Get(); }
