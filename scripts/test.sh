@@ -2,7 +2,8 @@
 # Builds every preset that has tests and runs all of them (native, AddressSanitizer +
 # UndefinedBehaviorSanitizer, ThreadSanitizer, and the 64-bit Windows build under wine64),
 # builds the product DLL and checks its export and import tables, checks the installed
-# packages, and runs every fuzz target for a short smoke time.
+# packages, runs the benchmarks once in their smoke mode (no figure is judged), and runs every
+# fuzz target for a short smoke time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,6 +29,9 @@ scripts/check-exports.sh build/linux/bin/libvelhalyxapi_r2.so
 
 echo "== packages"
 scripts/check-package.sh
+
+echo "== bench smoke"
+scripts/bench.sh --smoke
 
 echo "== fuzz smoke"
 log=$(mktemp)
