@@ -15,16 +15,18 @@ namespace testing {
 // order; on Windows the code TerminateProcess gives it.
 extern const int kStoppedExitCode;
 
-// A halyx_devlauncher process started from the build's program directory (beside the test
-// program), with its output going to a file. Killed when the object goes away (on POSIX also
-// when the test program dies).
+// A process of one of the build's programs (halyx_devlauncher unless named otherwise), started
+// from the build's program directory (beside the test program), with its output going to a
+// file. Killed when the object goes away (on POSIX also when the test program dies).
 class LauncherProcess {
 public:
     struct Impl;
 
-    // Starts the program with `args`. Null when it cannot be started.
+    // Starts the program `program` (its name without a platform suffix) with `args`. Null when
+    // it cannot be started.
     static std::unique_ptr<LauncherProcess> Start(const std::vector<std::string>& args,
-                                                  const std::filesystem::path& stderrFile);
+                                                  const std::filesystem::path& stderrFile,
+                                                  const std::string& program = "halyx_devlauncher");
 
     explicit LauncherProcess(std::unique_ptr<Impl> impl);
     ~LauncherProcess();

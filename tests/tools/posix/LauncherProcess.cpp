@@ -20,10 +20,11 @@ struct LauncherProcess::Impl {
 };
 
 std::unique_ptr<LauncherProcess> LauncherProcess::Start(const std::vector<std::string>& args,
-                                                        const std::filesystem::path& stderrFile) {
-    const std::filesystem::path program =
-        std::filesystem::read_symlink("/proc/self/exe").parent_path() / "halyx_devlauncher";
-    std::vector<std::string> all = {program.string()};
+                                                        const std::filesystem::path& stderrFile,
+                                                        const std::string& program) {
+    const std::filesystem::path path =
+        std::filesystem::read_symlink("/proc/self/exe").parent_path() / program;
+    std::vector<std::string> all = {path.string()};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : all) {

@@ -37,12 +37,13 @@ std::string Quote(const std::string& arg) {
 }  // namespace
 
 std::unique_ptr<LauncherProcess> LauncherProcess::Start(const std::vector<std::string>& args,
-                                                        const std::filesystem::path& stderrFile) {
+                                                        const std::filesystem::path& stderrFile,
+                                                        const std::string& program) {
     char self[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-    const std::filesystem::path program =
-        std::filesystem::path(self).parent_path() / "halyx_devlauncher.exe";
-    std::string commandLine = Quote(program.string());
+    const std::filesystem::path path =
+        std::filesystem::path(self).parent_path() / (program + ".exe");
+    std::string commandLine = Quote(path.string());
     for (const std::string& arg : args) {
         commandLine += " " + Quote(arg);
     }
@@ -57,8 +58,8 @@ std::unique_ptr<LauncherProcess> LauncherProcess::Start(const std::vector<std::s
     startup.hStdOutput = err;
     startup.hStdError = err;
     PROCESS_INFORMATION info{};
-    const BOOL started = ::CreateProcessA(program.string().c_str(), &commandLine[0], nullptr,
-                                          nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
+    const BOOL started = ::CreateProcessA(path.string().c_str(), &commandLine[0], nullptr, nullptr,
+                                          TRUE, 0, nullptr, nullptr, &startup, &info);
     if (err != INVALID_HANDLE_VALUE) {
         ::CloseHandle(err);
     }

@@ -1,0 +1,76 @@
+// The launcher going away and coming back under a game that keeps running: what a restart
+// keeps, what a crash in the middle of a write leaves, and which requests are answered.
+#include "LauncherGameFixture.h"
+
+namespace integration_test {
+namespace {
+
+using LauncherRestart = LauncherGameFixture;
+
+TEST_F(LauncherRestart, KeptSavegamesOutliveItAndDiscardedOnesLeaveNothing) {
+    ASSERT_TRUE(StartLauncher());
+    ASSERT_TRUE(Connect());
+    const std::string kept = Pattern(70000, 1);
+    Save(2, kept, u"kept");
+    SavegameWriter* discarded = StartSaving(4, Pattern(5000, 2));
+    ASSERT_NE(discarded, nullptr);
+    discarded->Close(false);
+    ASSERT_EQ(List().size(), 1u);
+
+    StopLauncher();
+    ASSERT_TRUE(StartLauncher());
+    ASSERT_TRUE(Connect());
+    ExpectOnlySavegame(2, u"kept", kept);
+}
+
+TEST_F(LauncherRestart, KilledDuringAWriteKeepsThePreviousSavegame) {
+    ASSERT_TRUE(StartLauncher());
+    ASSERT_TRUE(Connect());
+    const std::string previous = Pattern(20000, 3);
+    Save(6, previous, u"previous");
+    // Acknowledged, so the launcher holds the new data, pending beside the savegame.
+    SavegameWriter* writer = StartSaving(6, Pattern(30000, 4));
+    ASSERT_NE(writer, nullptr);
+    EXPECT_GT(ProductFiles().size(), 1u);
+    KillLauncher();
+    writer->Close(true);  // the game does not know yet; nothing reaches a launcher
+
+    ASSERT_TRUE(StartLauncher());
+    ASSERT_TRUE(Connect());
+    ExpectOnlySavegame(6, u"previous", previous);
+}
+
+TEST_F(LauncherRestart, ANewConnectionIsAnsweredAndLostRequestsNeverAre) {
+    // This launcher holds back its first answer longer than the test lasts, and reads no
+    // further request meanwhile.
+    ASSERT_TRUE(StartLauncher({"--fault-delay-ms", "600000"}));
+    ServerListener lostServer;
+    LoginListener lostLogin;
+    ListListener lostList;
+    const unsigned int serverId = NextId();
+    session_->GetHalyxServer(serverId, &lostServer, kProduct, 0);
+    ASSERT_TRUE(lostServer.calls.empty()) << "the launcher pipe did not open";
+    session_->GetLoginDetails(NextId(), &lostLogin);
+    session_->GetSavegameList(NextId(), &lostList, kProduct);
+    ASSERT_TRUE(PumpUntil([&] {
+        return LauncherLogText().find("#" + std::to_string(serverId) + " getOsi") !=
+               std::string::npos;
+    })) << LauncherLogText();
+    KillLauncher();
+    // Asked while no launcher runs: never sent.
+    LoginListener unsent;
+    session_->GetLoginDetails(NextId(), &unsent);
+
+    ASSERT_TRUE(StartLauncher());
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(AskLoginDetails().userName, kUserName);
+    EXPECT_TRUE(List().empty());
+
+    EXPECT_TRUE(lostServer.calls.empty());
+    EXPECT_TRUE(lostLogin.calls.empty());
+    EXPECT_TRUE(lostList.calls.empty());
+    EXPECT_TRUE(unsent.calls.empty());
+}
+
+}  // namespace
+}  // namespace integration_test
