@@ -16,10 +16,21 @@ TEST_F(LauncherRestart, KeptSavegamesOutliveItAndDiscardedOnesLeaveNothing) {
     ASSERT_NE(discarded, nullptr);
     discarded->Close(false);
     ASSERT_EQ(List().size(), 1u);
+    unsigned int result = kNoAnswer;
+    SavegameReader* stale = OpenReader(2, &result);
+    ASSERT_NE(stale, nullptr) << "result " << result;
 
     StopLauncher();
     ASSERT_TRUE(StartLauncher());
     ASSERT_TRUE(Connect());
+    // A reader of the previous launcher is nothing to the new one: its read brings no bytes.
+    std::string untouched(100, '#');
+    ReadListener read;
+    stale->Read(NextId(), &read, 0, &untouched[0], 100);
+    ASSERT_TRUE(PumpUntil([&] { return !read.calls.empty(); }));
+    EXPECT_EQ(read.calls[0].value, 0u);
+    EXPECT_EQ(untouched, std::string(100, '#'));
+    stale->Close();
     ExpectOnlySavegame(2, u"kept", kept);
 }
 
@@ -33,10 +44,16 @@ TEST_F(LauncherRestart, KilledDuringAWriteKeepsThePreviousSavegame) {
     ASSERT_NE(writer, nullptr);
     EXPECT_GT(ProductFiles().size(), 1u);
     KillLauncher();
-    writer->Close(true);  // the game does not know yet; nothing reaches a launcher
 
     ASSERT_TRUE(StartLauncher());
     ASSERT_TRUE(Connect());
+    // A game that did not notice goes on with its writer: the new launcher never opened the
+    // slot for it, so it takes none of the data and keeps nothing at the Close.
+    WriteListener write;
+    writer->Write(NextId(), &write, "late", 4);
+    ASSERT_TRUE(PumpUntil([&] { return !write.calls.empty(); }));
+    EXPECT_EQ(write.calls[0].value, 0u);
+    writer->Close(true);
     ExpectOnlySavegame(6, u"previous", previous);
 }
 
