@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include <chrono>
+#include <thread>
 
 #include "shared/PeerContract.h"
 
@@ -83,6 +84,9 @@ bool GameSession::Pump(Done done, const char* what) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kPatienceSeconds);
     for (unsigned updates = 1; !done(); ++updates) {
         session_.Update();
+        // A loop that never yields takes a core from the library's reader thread and from the
+        // peer, which on a machine of few cores slows the very transfer it waits for.
+        std::this_thread::yield();
         if (updates % kUpdatesPerClockCheck == 0 && std::chrono::steady_clock::now() > deadline) {
             error_ = what;
             return false;
