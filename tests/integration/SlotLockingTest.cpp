@@ -22,7 +22,7 @@ protected:
     int OtherPuts(const std::string& data) {
         WriteWholeFile(stored_, data);
         return RunClient({"put", std::to_string(kProduct), std::to_string(kSlot), stored_.string(),
-                          "--name", "other"});
+                          "--name", "Kapitel \xE2\x80\x93 2 \xE2\x9C\x93"});
     }
     // A round trip on this game's connection: the launcher has handled everything this game
     // sent before (one connection's requests are handled in order, and a list waits for the
@@ -53,6 +53,10 @@ TEST_F(SlotLocking, AWriterKeepsOthersOffAndReadersShare) {
 
     const std::string theirs = Pattern(2000, 4);
     ASSERT_EQ(OtherPuts(theirs), kExitOk);
+    const std::vector<ListedSavegame> listed = List();
+    ASSERT_EQ(listed.size(), 1u);
+    // The name given on the other game's command line arrives whole, also on Windows.
+    EXPECT_TRUE(listed[0].name == u"Kapitel \u2013 2 \u2713");
     SavegameReader* reader = OpenReader(kSlot, &result);
     ASSERT_NE(reader, nullptr) << "result " << result;
     EXPECT_EQ(OtherPuts(Pattern(1000, 5)), kExitLocked);

@@ -1,8 +1,11 @@
 // halyx_client: a sample game that uses the launcher through the library's plain exports.
 
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "kx/halyxclient/ClientOptions.h"
+#include "kx/halyxclient/CommandLine.h"
 #include "kx/halyxclient/Commands.h"
 #include "kx/halyxclient/ExitCodes.h"
 
@@ -11,7 +14,11 @@ namespace hc = kx::halyxclient;
 int main(int argc, char** argv) {
     hc::ClientOptions options;
     std::string error;
-    if (!hc::ParseClientOptions(argc, argv, &options, &error)) {
+    const std::vector<std::string> arguments = hc::Utf8Arguments(argc, argv);
+    std::vector<const char*> pointers;
+    for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+    if (!hc::ParseClientOptions(static_cast<int>(pointers.size()), pointers.data(), &options,
+                                &error)) {
         std::cerr << "halyx_client: " << error << "\n\n" << hc::ClientUsageText();
         return hc::kExitUsage;
     }

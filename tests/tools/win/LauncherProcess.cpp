@@ -51,15 +51,22 @@ std::unique_ptr<LauncherProcess> LauncherProcess::Start(const std::vector<std::s
     const HANDLE err =
         ::CreateFileW(stderrFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                       &inheritable, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    STARTUPINFOA startup{};
+    // The arguments are UTF-8: the wide call hands them over whole, where the narrow one
+    // would pass them through the ANSI code page.
+    std::wstring wideCommandLine(commandLine.size() + 1, L'\0');
+    wideCommandLine.resize(static_cast<std::size_t>(
+        ::MultiByteToWideChar(CP_UTF8, 0, commandLine.c_str(), -1, &wideCommandLine[0],
+                              static_cast<int>(wideCommandLine.size())) -
+        1));
+    STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = err;
     startup.hStdError = err;
     PROCESS_INFORMATION info{};
-    const BOOL started = ::CreateProcessA(path.string().c_str(), &commandLine[0], nullptr, nullptr,
-                                          TRUE, 0, nullptr, nullptr, &startup, &info);
+    const BOOL started = ::CreateProcessW(path.c_str(), &wideCommandLine[0], nullptr, nullptr, TRUE,
+                                          0, nullptr, nullptr, &startup, &info);
     if (err != INVALID_HANDLE_VALUE) {
         ::CloseHandle(err);
     }

@@ -1,6 +1,7 @@
 // The savegame commands: list, get, put, rm.
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iomanip>
 
@@ -108,7 +109,7 @@ int RunGet(GameLoop& loop, std::uint32_t productId, std::uint32_t slotId, const 
     if (!complete) {
         return kExitFailed;
     }
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    std::ofstream out(std::filesystem::u8path(file), std::ios::binary | std::ios::trunc);
     if (!out.write(data.data(), static_cast<std::streamsize>(data.size())) || !out.flush()) {
         loop.Err() << "error: cannot write " << file << "\n";
         return kExitUsage;
@@ -120,7 +121,7 @@ int RunGet(GameLoop& loop, std::uint32_t productId, std::uint32_t slotId, const 
 
 int RunPut(GameLoop& loop, std::uint32_t productId, std::uint32_t slotId, const std::string& file,
            const std::string& name, bool overwrite) {
-    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    std::ifstream in(std::filesystem::u8path(file), std::ios::binary | std::ios::ate);
     const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
     if (size < 0) {
         loop.Err() << "error: cannot read " << file << "\n";
