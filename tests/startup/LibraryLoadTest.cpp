@@ -9,6 +9,8 @@ using kx::testing::CloseLibrary;
 using kx::testing::CountOpenFiles;
 using kx::testing::CountThreads;
 using kx::testing::FindExport;
+using kx::testing::IsLibraryLoaded;
+using kx::testing::kUnusedLibraryUnloads;
 using kx::testing::OpenLibrary;
 
 TEST(LibraryLoadTest, LoadAndUnloadStartNoThreadAndOpenNothing) {
@@ -26,6 +28,7 @@ TEST(LibraryLoadTest, LoadAndUnloadStartNoThreadAndOpenNothing) {
     CloseLibrary(library);
     EXPECT_EQ(CountThreads(), threads);
     EXPECT_EQ(CountOpenFiles(), files);
+    EXPECT_EQ(IsLibraryLoaded(KX_LIBRARY_PATH), !kUnusedLibraryUnloads);
 }
 
 TEST(LibraryLoadTest, LoadingTwiceAndUnloadingTwiceIsHarmless) {

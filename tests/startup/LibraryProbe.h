@@ -10,6 +10,11 @@ void* OpenLibrary(const char* path);
 void* FindExport(void* library, const char* name);
 // Unloads a library returned by OpenLibrary.
 void CloseLibrary(void* library);
+// Whether the library at `path` is still mapped into this process.
+bool IsLibraryLoaded(const char* path);
+// Whether unloading a library that has started no thread unmaps it. The shared object is linked
+// to stay once loaded (-z nodelete); the DLL pins itself only when its first thread starts.
+extern const bool kUnusedLibraryUnloads;
 
 // Number of threads of this process.
 int CountThreads();

@@ -34,6 +34,15 @@ void CloseLibrary(void* library) {
     dlclose(library);
 }
 
+const bool kUnusedLibraryUnloads = false;
+
+bool IsLibraryLoaded(const char* path) {
+    void* library = dlopen(path, RTLD_NOW | RTLD_NOLOAD);
+    if (library == nullptr) return false;
+    dlclose(library);
+    return true;
+}
+
 int CountThreads() {
     return CountEntries("/proc/self/task");
 }

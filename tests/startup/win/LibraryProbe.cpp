@@ -61,6 +61,12 @@ void CloseLibrary(void* library) {
     FreeLibrary(static_cast<HMODULE>(library));
 }
 
+const bool kUnusedLibraryUnloads = true;
+
+bool IsLibraryLoaded(const char* path) {
+    return GetModuleHandleA(path) != nullptr;
+}
+
 int CountThreads() {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return -1;
