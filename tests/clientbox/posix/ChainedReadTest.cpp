@@ -22,7 +22,7 @@ using kx::clientbox::PipeHandle;
 using kx::common::SharedPtr;
 
 // Bytes already waiting when a read fills its buffer are taken by that same read, in buffers
-// linked behind it, up to 64 KiB: one completion and one notification for all of them.
+// linked behind it, up to 256 KiB: one completion and one notification for all of them.
 TEST(ChainedReadTest, WaitingBytesAreReadAtOnceIntoLinkedBuffers) {
     int ends[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
@@ -48,7 +48,7 @@ TEST(ChainedReadTest, WaitingBytesAreReadAtOnceIntoLinkedBuffers) {
     EXPECT_EQ(links, 11u) << "no empty buffer is left linked";
 
     // More than one read's worth waiting: the rest comes in the next reads, intact.
-    const std::vector<unsigned char> more = Pattern(100000, 7);
+    const std::vector<unsigned char> more = Pattern(300000, 7);
     ASSERT_EQ(write(ends[1], more.data(), more.size()), static_cast<ssize_t>(more.size()));
     std::vector<unsigned char> received;
     ASSERT_TRUE(WaitUntil([&] {

@@ -29,10 +29,11 @@ constexpr unsigned kCancelled = ECANCELED;
 
 using Requests = HybridArray<NamedPipeReceiveLoop::PipeData, 0>;
 
-// The most buffers one read fills. A peer that streams is read up to 64 KiB at a time, so the
-// completion, its notification and the unframing that follows are paid once per 64 KiB rather
-// than once per 4 KiB; a small message still costs one buffer and one call.
-constexpr unsigned kMaxBuffersPerRead = 16;
+// The most buffers one read fills. A peer that streams is read up to 256 KiB at a time (about
+// what a local socket holds), so the completion, its notification and the unframing that
+// follows are paid once per 256 KiB rather than once per 4 KiB; a small message still costs
+// one buffer and one call.
+constexpr unsigned kMaxBuffersPerRead = 64;
 
 // Called when the request's buffer came back full: links fresh buffers behind it for the bytes
 // that are already waiting (up to kMaxBuffersPerRead in all) and reads them in one call.
