@@ -23,6 +23,9 @@ public:
     void OnGetHalyxServer(unsigned int, kx::halyxdll::PipeHandle) override {}
 };
 
+// Kept for the whole run, as a game keeps its facade (the library never releases one).
+kx::halyxdll::HalyxSession* gSession = nullptr;
+
 template <typename Function>
 Function ExportOf(void* library, const char* name) {
     return reinterpret_cast<Function>(FindExport(library, name));
@@ -43,8 +46,8 @@ TEST(LibraryPinTest, UnloadAfterTheBackgroundThreadsStartedLeavesTheLibraryInMem
     // Connecting starts the pipe reader thread; the launcher hanging up makes the reader hand
     // the closed signal to the signal loop, which starts the loop thread.
     IgnoringServerListener listener;
-    kx::halyxdll::HalyxSession* session = getSession();
-    getServer(session, 1, &listener, 7, 0);
+    gSession = getSession();
+    getServer(gSession, 1, &listener, 7, 0);
     std::unique_ptr<halyxdll_test::PipeServerEnd> client;
     for (int i = 0; i < 500 && client == nullptr; ++i) {
         client = launcher.TryAccept();
@@ -53,7 +56,7 @@ TEST(LibraryPinTest, UnloadAfterTheBackgroundThreadsStartedLeavesTheLibraryInMem
     ASSERT_NE(client, nullptr);
     client->Close();
     for (int i = 0; i < 500 && CountThreads() < threadsBefore + 2; ++i) {
-        update(session);
+        update(gSession);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ASSERT_GE(CountThreads(), threadsBefore + 2);
