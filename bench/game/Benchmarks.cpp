@@ -101,18 +101,6 @@ std::unique_ptr<Channel> ConnectRaw(benchmark::State& state) {
     return channel;
 }
 
-bool SendCommand(Channel* channel, RawCommand::Kind kind, uint32_t total, uint32_t chunk,
-                 uint32_t reply) {
-    RawCommand command;
-    command.kind = kind;
-    command.total = total;
-    command.chunk = chunk;
-    command.reply = reply;
-    unsigned char encoded[RawCommand::kEncodedSize];
-    command.Encode(encoded);
-    return channel->WriteAll(encoded, sizeof(encoded));
-}
-
 void RawRead(benchmark::State& state, const BenchConfig& config, uint32_t partSize) {
     unsigned char* destination = SharedBuffers(config).destination.data();
     const uint32_t size = config.readBytes;
@@ -120,7 +108,7 @@ void RawRead(benchmark::State& state, const BenchConfig& config, uint32_t partSi
     if (!channel) return;
     memset(destination, 0, size);
     for (auto _ : state) {
-        bool received = SendCommand(channel.get(), RawCommand::kStream, size, partSize, 0);
+        bool received = SendRawCommand(*channel, RawCommand::kStream, size, partSize, 0);
         for (uint32_t got = 0; received && got < size;) {
             const long count = channel->ReadSome(
                 destination + got, size - got < kRawReadSize ? size - got : kRawReadSize);
@@ -161,7 +149,7 @@ void RawWrite(benchmark::State& state, const BenchConfig& config) {
     if (!channel) return;
     for (auto _ : state) {
         bool written =
-            SendCommand(channel.get(), RawCommand::kSink, config.writeBytes, kWriteSize, 0);
+            SendRawCommand(*channel, RawCommand::kSink, config.writeBytes, kWriteSize, 0);
         for (uint32_t done = 0; written && done < config.writeBytes; done += kWriteSize) {
             written = channel->WriteAll(source, kWriteSize);
         }
@@ -199,8 +187,8 @@ void RawPingPong(benchmark::State& state) {
     if (!channel) return;
     const std::vector<unsigned char> request(LoginRequestFrameSize(), 0x08);
     std::vector<unsigned char> answer(LoginAnswerFrameSize());
-    SendCommand(channel.get(), RawCommand::kPingPong, 0, static_cast<uint32_t>(request.size()),
-                static_cast<uint32_t>(answer.size()));
+    SendRawCommand(*channel, RawCommand::kPingPong, 0, static_cast<uint32_t>(request.size()),
+                   static_cast<uint32_t>(answer.size()));
     const auto roundTrip = [&] {
         return channel->WriteAll(request.data(), request.size()) &&
                channel->ReadFull(answer.data(), answer.size());

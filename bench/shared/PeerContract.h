@@ -5,6 +5,8 @@
 namespace kx {
 namespace bench {
 
+class Channel;
+
 // What the benchmark program and its peer agree on. The peer serves two pipes: the launcher's
 // pipe, where it answers the library's requests, and a raw pipe for the baselines, where a
 // client sends one RawCommand at a time and gets plain bytes back.
@@ -49,6 +51,10 @@ struct RawCommand {
     // Reads the four words from `in` (kEncodedSize bytes).
     static RawCommand Decode(const unsigned char* in);
 };
+
+// Sends one RawCommand on the raw pipe; false when the peer is gone.
+bool SendRawCommand(Channel& channel, RawCommand::Kind kind, uint32_t total, uint32_t chunk,
+                    uint32_t reply);
 
 }  // namespace bench
 }  // namespace kx

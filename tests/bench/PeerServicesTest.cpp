@@ -56,32 +56,20 @@ private:
     std::unique_ptr<Channel> client_;
 };
 
-void SendCommand(Channel& channel, RawCommand::Kind kind, uint32_t total, uint32_t chunk,
-                 uint32_t reply) {
-    RawCommand command;
-    command.kind = kind;
-    command.total = total;
-    command.chunk = chunk;
-    command.reply = reply;
-    unsigned char encoded[RawCommand::kEncodedSize];
-    command.Encode(encoded);
-    ASSERT_TRUE(channel.WriteAll(encoded, sizeof(encoded)));
-}
-
 TEST(RawServiceTest, StreamsSinksAndPingPongs) {
     ServedPipe<RawService> pipe;
-    SendCommand(pipe.Client(), RawCommand::kStream, 300000, 65536, 0);
+    ASSERT_TRUE(SendRawCommand(pipe.Client(), RawCommand::kStream, 300000, 65536, 0));
     std::vector<unsigned char> streamed(300000);
     ASSERT_TRUE(pipe.Client().ReadFull(streamed.data(), streamed.size()));
     EXPECT_EQ(300000u, MatchingSavegamePrefix(streamed.data(), 0, 300000));
 
-    SendCommand(pipe.Client(), RawCommand::kSink, 100000, 4096, 0);
+    ASSERT_TRUE(SendRawCommand(pipe.Client(), RawCommand::kSink, 100000, 4096, 0));
     const std::vector<unsigned char> written(100000, 7);
     ASSERT_TRUE(pipe.Client().WriteAll(written.data(), written.size()));
     unsigned char done[4];
     ASSERT_TRUE(pipe.Client().ReadFull(done, sizeof(done)));
 
-    SendCommand(pipe.Client(), RawCommand::kPingPong, 0, 8, 120);
+    ASSERT_TRUE(SendRawCommand(pipe.Client(), RawCommand::kPingPong, 0, 8, 120));
     for (int round = 0; round < 3; ++round) {
         ASSERT_TRUE(pipe.Client().WriteAll("12345678", 8));
         unsigned char reply[120];
