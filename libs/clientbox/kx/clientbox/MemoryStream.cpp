@@ -33,12 +33,11 @@ void MemoryStream::Append(const SharedPtr<Buffer>& chain) {
     // Each buffer's read mark starts where its unread bytes start, so that a Rewind never
     // brings back bytes that were read before the chain was appended.
     const SharedPtr<Buffer>* last = &chain;
-    chain->MarkReadPosition();
-    size_ += chain->Remaining();
-    while ((*last)->GetNext()) {
-        last = &(*last)->GetNext();
+    for (;;) {
         (*last)->MarkReadPosition();
         size_ += (*last)->Remaining();
+        if (!(*last)->GetNext()) break;
+        last = &(*last)->GetNext();
     }
     tail_ = *last;
 }

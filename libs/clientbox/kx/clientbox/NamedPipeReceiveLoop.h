@@ -21,7 +21,7 @@ class NamedPipeSocket;
 //    the wake event.
 //  - POSIX: poll() over the descriptors with a request plus the read end of a wake pipe;
 //    readable descriptors are read without blocking. A read that fills its buffer goes on
-//    into fresh buffers linked behind it for the bytes already waiting (64 KiB in all at most).
+//    into fresh buffers linked behind it for the bytes already waiting (256 KiB in all at most).
 // A request whose socket is closed by the time the thread takes it is not issued: it ends as
 // a failed read with 0 bytes.
 // Threads: AddPipe on any thread; everything else on the reader thread. The shared record's
