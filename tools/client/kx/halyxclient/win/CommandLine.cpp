@@ -4,28 +4,20 @@
 
 #include <shellapi.h>  // needs windows.h first
 
+#include "kx/halyxclient/Utf16.h"
+
 namespace kx {
 namespace halyxclient {
-
-namespace {
-
-std::string ToUtf8(const wchar_t* text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) return std::string();
-    std::string utf8(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, &utf8[0], size, nullptr, nullptr);
-    utf8.resize(static_cast<std::size_t>(size - 1));
-    return utf8;
-}
-
-}  // namespace
 
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
     if (wide == nullptr) return std::vector<std::string>(argv, argv + argc);
     std::vector<std::string> arguments;
-    for (int i = 0; i < count; ++i) arguments.push_back(ToUtf8(wide[i]));
+    // wchar_t is a UTF-16 unit on Windows.
+    for (int i = 0; i < count; ++i) {
+        arguments.push_back(Utf16ToUtf8(reinterpret_cast<const unsigned short*>(wide[i])));
+    }
     LocalFree(wide);
     return arguments;
 }
