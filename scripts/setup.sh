@@ -43,37 +43,49 @@ enable_source_packages() {
   fi
 }
 
+# Unpacks the upstream sources of Debian's source package $1 at version $2 into the cache once.
+fetch_source_package() {
+  local package=$1 version=$2
+  local src="$CACHE_ROOT/src/$package-$version"
+  [ -f "$src/CMakeLists.txt" ] && return 0
+  enable_source_packages
+  mkdir -p "$CACHE_ROOT/src"
+  (cd "$CACHE_ROOT/src" && apt-get source -qq --download-only "$package" >/dev/null 2>&1)
+  (cd "$CACHE_ROOT/src" && rm -rf "$package-$version" && tar xf "${package}_$version".orig.tar.*)
+}
+
+# Builds the CMake project in $2 for mingw triplet $3 and installs it into $1, once (a finished
+# install is marked complete). Further arguments go to the configure step.
+cross_build() {
+  local prefix=$1 src=$2 triplet=$3
+  shift 3
+  [ -f "$prefix/.complete" ] && return 0
+  local build="$CACHE_ROOT/build/$(basename "$prefix")"
+  rm -rf "$build"
+  # Each project leaves some of the common settings unused (--no-warn-unused-cli).
+  cmake -S "$src" -B "$build" -G Ninja --no-warn-unused-cli \
+    -DCMAKE_SYSTEM_NAME=Windows \
+    -DCMAKE_C_COMPILER="$triplet-gcc-posix" -DCMAKE_CXX_COMPILER="$triplet-g++-posix" \
+    -DCMAKE_RC_COMPILER="$triplet-windres" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" "$@" >/dev/null
+  cmake --build "$build" >/dev/null
+  cmake --install "$build" >/dev/null
+  rm -rf "$build"
+  touch "$prefix/.complete"
+}
+
 # libprotobuf for one mingw triplet, static, library only.
 build_protobuf() {
   local triplet=$1
   local prefix="$CACHE_ROOT/protobuf-$PROTOBUF_VERSION-$triplet"
   [ -f "$prefix/.complete" ] && return 0
-
-  local src="$CACHE_ROOT/src/protobuf-$PROTOBUF_VERSION"
-  if [ ! -f "$src/CMakeLists.txt" ]; then
-    enable_source_packages
-    mkdir -p "$CACHE_ROOT/src"
-    (cd "$CACHE_ROOT/src" && apt-get source -qq --download-only protobuf >/dev/null 2>&1)
-    (cd "$CACHE_ROOT/src" && rm -rf "protobuf-$PROTOBUF_VERSION" &&
-      tar xf protobuf_"$PROTOBUF_VERSION".orig.tar.* )
-  fi
-
+  fetch_source_package protobuf "$PROTOBUF_VERSION"
   echo "setup: building libprotobuf $PROTOBUF_VERSION for $triplet"
-  local build="$CACHE_ROOT/build/protobuf-$triplet"
-  rm -rf "$build"
-  cmake -S "$src" -B "$build" -G Ninja \
-    -DCMAKE_SYSTEM_NAME=Windows \
-    -DCMAKE_C_COMPILER="$triplet-gcc-posix" -DCMAKE_CXX_COMPILER="$triplet-g++-posix" \
-    -DCMAKE_RC_COMPILER="$triplet-windres" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+  cross_build "$prefix" "$CACHE_ROOT/src/protobuf-$PROTOBUF_VERSION" "$triplet" \
     -DCMAKE_POSITION_INDEPENDENT_CODE=OFF \
     -Dprotobuf_BUILD_PROTOC_BINARIES=OFF -Dprotobuf_BUILD_TESTS=OFF \
     -Dprotobuf_WITH_ZLIB=OFF -Dprotobuf_BUILD_SHARED_LIBS=OFF \
-    -Dprotobuf_BUILD_LIBPROTOC=OFF -Dprotobuf_INSTALL=ON >/dev/null
-  cmake --build "$build" >/dev/null
-  cmake --install "$build" >/dev/null
-  rm -rf "$build"
-  touch "$prefix/.complete"
+    -Dprotobuf_BUILD_LIBPROTOC=OFF -Dprotobuf_INSTALL=ON
 }
 
 # GoogleTest for one mingw triplet, from the sources Debian installs.
@@ -82,17 +94,8 @@ build_gtest() {
   local prefix="$CACHE_ROOT/googletest-$triplet"
   [ -f "$prefix/.complete" ] && return 0
   echo "setup: building GoogleTest for $triplet"
-  local build="$CACHE_ROOT/build/googletest-$triplet"
-  rm -rf "$build"
-  cmake -S /usr/src/googletest -B "$build" -G Ninja \
-    -DCMAKE_SYSTEM_NAME=Windows \
-    -DCMAKE_C_COMPILER="$triplet-gcc-posix" -DCMAKE_CXX_COMPILER="$triplet-g++-posix" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -Dgtest_disable_pthreads=OFF -DBUILD_GMOCK=ON >/dev/null
-  cmake --build "$build" >/dev/null
-  cmake --install "$build" >/dev/null
-  rm -rf "$build"
-  touch "$prefix/.complete"
+  cross_build "$prefix" /usr/src/googletest "$triplet" \
+    -Dgtest_disable_pthreads=OFF -DBUILD_GMOCK=ON
 }
 
 # Google Benchmark for one mingw triplet, from Debian's source package (the same version as
@@ -102,27 +105,11 @@ build_benchmark() {
   local triplet=$1
   local prefix="$CACHE_ROOT/benchmark-$BENCHMARK_VERSION-$triplet"
   [ -f "$prefix/.complete" ] && return 0
-  local src="$CACHE_ROOT/src/benchmark-$BENCHMARK_VERSION"
-  if [ ! -f "$src/CMakeLists.txt" ]; then
-    enable_source_packages
-    mkdir -p "$CACHE_ROOT/src"
-    (cd "$CACHE_ROOT/src" && apt-get source -qq --download-only benchmark >/dev/null 2>&1)
-    (cd "$CACHE_ROOT/src" && rm -rf "benchmark-$BENCHMARK_VERSION" &&
-      tar xf benchmark_"$BENCHMARK_VERSION".orig.tar.* )
-  fi
+  fetch_source_package benchmark "$BENCHMARK_VERSION"
   echo "setup: building Google Benchmark $BENCHMARK_VERSION for $triplet"
-  local build="$CACHE_ROOT/build/benchmark-$triplet"
-  rm -rf "$build"
-  cmake -S "$src" -B "$build" -G Ninja \
-    -DCMAKE_SYSTEM_NAME=Windows \
-    -DCMAKE_CXX_COMPILER="$triplet-g++-posix" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+  cross_build "$prefix" "$CACHE_ROOT/src/benchmark-$BENCHMARK_VERSION" "$triplet" \
     -DBENCHMARK_ENABLE_TESTING=OFF -DBENCHMARK_ENABLE_GTEST_TESTS=OFF \
-    -DBENCHMARK_ENABLE_WERROR=OFF -DBUILD_SHARED_LIBS=OFF >/dev/null
-  cmake --build "$build" >/dev/null
-  cmake --install "$build" >/dev/null
-  rm -rf "$build"
-  touch "$prefix/.complete"
+    -DBENCHMARK_ENABLE_WERROR=OFF -DBUILD_SHARED_LIBS=OFF
 }
 
 for triplet in x86_64-w64-mingw32 i686-w64-mingw32; do
