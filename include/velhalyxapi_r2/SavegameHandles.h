@@ -41,7 +41,8 @@ private:
 class VELHALYX_API SavegameReader {
 public:
     // Asks for byteCount bytes at offset. The bytes arrive in destination during later Update
-    // calls; the game keeps destination (byteCount bytes) valid until OnSavegameRead.
+    // calls; the game keeps destination (byteCount bytes) valid until OnSavegameRead, or until
+    // the connection is lost (the library then forgets the read).
     void Read(unsigned int requestId, ISavegameReadListener* listener, unsigned int offset,
               void* destination, unsigned int byteCount);
     // Tells the launcher the savegame is no longer read and destroys this reader. Reads still
@@ -64,7 +65,11 @@ public:
     // Sets the display name (zero-terminated UTF-16). More than 255 units: returns false and
     // keeps the previous name. The name starts as "Unnamed".
     bool SetName(const unsigned short* name);
-    // Appends byteCount bytes; they are copied before this returns.
+    // The largest byteCount one Write sends (64 MiB less 64 bytes: one message must hold it).
+    static const unsigned int kMaxWriteByteCount = 64u * 1024u * 1024u - 64u;
+    // Appends byteCount bytes; they are copied before this returns. More than
+    // kMaxWriteByteCount bytes, or too little memory to copy them, refuses the write inside
+    // this call: the listener receives 0 bytes written and nothing is sent.
     void Write(unsigned int requestId, ISavegameWriteListener* listener, const void* data,
                unsigned int byteCount);
     // Ends the writing: the launcher keeps what was written when persist is true and discards

@@ -2,11 +2,13 @@
 #include <thread>
 
 #include "SessionFixture.h"
+#include "kx/halyxdll/ServerPipe.h"
 
 namespace halyxdll_test {
 namespace {
 
 using ServerPipeTest = SessionTest;
+using kx::halyxdll::IsPlainPipeName;
 
 // Waits for the library to connect to `server`; null when it does not in time.
 std::unique_ptr<PipeServerEnd> AcceptWithin(PipeServer& server, int milliseconds) {
@@ -31,18 +33,6 @@ std::string ReadFrom(PipeServerEnd& end, std::size_t count) {
         if (got == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return bytes;
-}
-
-// True once the client of `end` has closed its end.
-bool ClosedWithin(PipeServerEnd& end, int milliseconds) {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    do {
-        char buffer[16];
-        if (end.ReadAvailable(buffer, sizeof(buffer)) < 0) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    } while (std::chrono::steady_clock::now() < deadline);
-    return false;
 }
 
 TEST_F(ServerPipeTest, OpenedPipeIsHandedToTheGame) {
@@ -80,12 +70,14 @@ TEST_F(ServerPipeTest, FailuresReachTheListenerAsTheInvalidHandle) {
     EXPECT_EQ(AcceptWithin(productServer, 50), nullptr) << "a failed answer opens nothing";
 }
 
-// The launcher's text must not lead the game anywhere but to a pipe of the pipe namespace.
-TEST_F(ServerPipeTest, NamesThatLeaveThePipeNamespaceAreNotOpened) {
-    const std::vector<std::string> names = {"sub\\srv", "x..y", "a/b",
-                                            "..",       "",     std::string("ok\0x", 4)};
+// The launcher's text must not lead the game anywhere but to a plain pipe of the pipe
+// namespace; Windows would open "x" for "x." and the namespace itself for ". ".
+TEST_F(ServerPipeTest, OnlyPlainPipeNamesAreOpened) {
+    const std::vector<std::string> names = {
+        "sub\\srv", "a/b", "..", "", std::string("ok\0x", 4), "x.", ". ", ".x", "x y",
+        std::string(257, 'p')};
     PipeServer nested(names[0]);
-    PipeServer dotted(names[1]);
+    PipeServer trimmed("x");
     PipeServer truncated("ok");
     ServerListener server;
     for (unsigned int id = 1; id <= names.size(); ++id) {
@@ -98,19 +90,23 @@ TEST_F(ServerPipeTest, NamesThatLeaveThePipeNamespaceAreNotOpened) {
         EXPECT_EQ(call.pipe, InvalidPipe()) << "answer " << call.requestId;
     }
     EXPECT_EQ(AcceptWithin(nested, 20), nullptr);
-    EXPECT_EQ(AcceptWithin(dotted, 20), nullptr);
+    EXPECT_EQ(AcceptWithin(trimmed, 20), nullptr);
     EXPECT_EQ(AcceptWithin(truncated, 20), nullptr);
+    EXPECT_TRUE(IsPlainPipeName("product_7.server-2", 18));
+    EXPECT_TRUE(IsPlainPipeName(std::string(256, 'p').data(), 256));
 }
 
-TEST_F(ServerPipeTest, PipeOpenedForAnAnswerNobodyWaitsForIsClosed) {
+TEST_F(ServerPipeTest, NoPipeIsOpenedForAnAnswerNobodyWaitsFor) {
     const std::string name = "orphan_pipe";
+    const std::string missing = "no_such_pipe";
     PipeServer orphan(name);
-    Connect();
-    launcher_.Send(ServerAnswer(77, wire::GetOsiRsp::Ok, &name));
-    std::unique_ptr<PipeServerEnd> end;
-    ASSERT_TRUE(Pump([&] { return (end = orphan.TryAccept()) != nullptr; }))
-        << "the pipe is opened before the table is consulted";
-    EXPECT_TRUE(ClosedWithin(*end, 5000));
+    ServerListener server;
+    session_.GetHalyxServer(78, &server, 7, 1);
+    NextRequest();
+    launcher_.SendBytes(FakeLauncher::Frame(ServerAnswer(77, wire::GetOsiRsp::Ok, &name)) +
+                        FakeLauncher::Frame(ServerAnswer(78, wire::GetOsiRsp::Ok, &missing)));
+    ASSERT_TRUE(Pump([&] { return !server.calls.empty(); }));
+    EXPECT_EQ(AcceptWithin(orphan, 50), nullptr);
 }
 
 }  // namespace

@@ -179,7 +179,7 @@ TEST_F(DispatchTest, AnswerWithoutAServedSlotIsDroppedWithOneLogLine) {
     EXPECT_EQ(LogCapture::Get().Count("carries nothing this library serves"), 2);
 }
 
-TEST_F(DispatchTest, ConnectionThatClosedIsDroppedWithItsBufferedAnswerButEntriesStay) {
+TEST_F(DispatchTest, ConnectionThatClosedIsDroppedWithItsBufferedAnswerAndEntries) {
     Connect();
     ReaderListener reader;
     session_.GetSavegameReader(5, &reader, 7, 1);
@@ -195,12 +195,17 @@ TEST_F(DispatchTest, ConnectionThatClosedIsDroppedWithItsBufferedAnswerButEntrie
     PumpFor(&session_, 20);
     EXPECT_TRUE(reader.calls.empty());
 
-    // The entry outlives the connection: an answer on a new one still reaches it.
+    // The entry went with the connection: an answer on a new one does not reach it.
     Connect();
     EXPECT_EQ(launcher_.ClientCount(), 2);
-    launcher_.Send(OpenReadAnswer(5, 7, 1, wire::StartReadSavegameRsp::SlotLocked));
-    ASSERT_TRUE(Pump([&] { return !reader.calls.empty(); }));
-    EXPECT_EQ(reader.calls[0].result, 2u);
+    ReaderListener fresh;
+    session_.GetSavegameReader(6, &fresh, 7, 1);
+    NextRequest();
+    launcher_.SendBytes(
+        FakeLauncher::Frame(OpenReadAnswer(5, 7, 1, wire::StartReadSavegameRsp::SlotLocked)) +
+        FakeLauncher::Frame(OpenReadAnswer(6, 7, 1, wire::StartReadSavegameRsp::SlotLocked)));
+    ASSERT_TRUE(Pump([&] { return !fresh.calls.empty(); }));
+    EXPECT_TRUE(reader.calls.empty());
 }
 
 TEST_F(DispatchTest, SameKindRequestUnderItsOwnIdFromAListenerLosesItsEntry) {

@@ -6,6 +6,7 @@
 #include "HalyxDll.pb.h"
 #include "HandEncoding.h"
 #include "SessionFixture.h"
+#include "kx/clientbox/DropLog.h"
 #include "kx/clientbox/PBConnection.h"
 
 namespace halyxdll_test {
@@ -171,7 +172,10 @@ TEST_F(SplitSessionTest, AnswersCutAtEveryPositionReachTheirListeners) {
         ASSERT_EQ(list.calls.size(), 1u);
         EXPECT_EQ(list.calls[0].savegames.size(), 2u);
         EXPECT_EQ(remove.calls[0].value, 1u);
-        EXPECT_EQ(LogCapture::Get().Count("does not parse"), 1);
+        // One line per dropped frame until the drop log turns to summaries.
+        if (cut <= kx::clientbox::DropLog::kLinesInFull) {
+            EXPECT_EQ(LogCapture::Get().Count("does not parse"), 1);
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 #include "velhalyxapi_r2/HalyxSession.h"
 
 #include "kx/common/Contract.h"
+#include "kx/halyxdll/CallGuard.h"
 #include "kx/halyxdll/halyxdll_internal.h"
 
 namespace kx {
@@ -17,7 +18,7 @@ HalyxSessionData& Session() {
 }  // namespace
 
 HalyxSession::HalyxSession() {
-    HalyxSessionData::CreateIfAbsent();
+    GuardCall([] { HalyxSessionData::CreateIfAbsent(); });
 }
 
 HalyxSession::~HalyxSession() {
@@ -25,7 +26,7 @@ HalyxSession::~HalyxSession() {
 }
 
 void HalyxSession::Update() {
-    Session().Update();
+    GuardCall([&] { Session().Update(); });
 }
 
 unsigned int HalyxSession::GetRequestUniqueId() {
@@ -33,33 +34,35 @@ unsigned int HalyxSession::GetRequestUniqueId() {
 }
 
 void HalyxSession::GetLoginDetails(unsigned int requestId, IGetLoginDetailsListener* listener) {
-    Session().GetLoginDetails(requestId, listener);
+    GuardCall([&] { Session().GetLoginDetails(requestId, listener); });
 }
 
 void HalyxSession::GetHalyxServer(unsigned int requestId, IGetHalyxServerListener* listener,
                                   unsigned int productId, unsigned int subProductId) {
-    Session().GetHalyxServer(requestId, listener, productId, subProductId);
+    GuardCall([&] { Session().GetHalyxServer(requestId, listener, productId, subProductId); });
 }
 
 void HalyxSession::GetSavegameReader(unsigned int requestId, IGetSavegameReaderListener* listener,
                                      unsigned int productId, unsigned int slotId) {
-    Session().GetSavegameReader(requestId, listener, productId, slotId);
+    GuardCall([&] { Session().GetSavegameReader(requestId, listener, productId, slotId); });
 }
 
 void HalyxSession::GetSavegameWriter(unsigned int requestId, IGetSavegameWriterListener* listener,
                                      unsigned int productId, unsigned int slotId,
                                      bool overwriteExisting) {
-    Session().GetSavegameWriter(requestId, listener, productId, slotId, overwriteExisting);
+    GuardCall([&] {
+        Session().GetSavegameWriter(requestId, listener, productId, slotId, overwriteExisting);
+    });
 }
 
 void HalyxSession::GetSavegameList(unsigned int requestId, IGetSavegameListListener* listener,
                                    unsigned int productId) {
-    Session().GetSavegameList(requestId, listener, productId);
+    GuardCall([&] { Session().GetSavegameList(requestId, listener, productId); });
 }
 
 void HalyxSession::RemoveSavegame(unsigned int requestId, IRemoveSavegameListener* listener,
                                   unsigned int productId, unsigned int slotId) {
-    Session().RemoveSavegame(requestId, listener, productId, slotId);
+    GuardCall([&] { Session().RemoveSavegame(requestId, listener, productId, slotId); });
 }
 
 void HalyxSession::GetNetworkTraffic(unsigned int, IGetNetworkTrafficListener*) {
@@ -68,7 +71,8 @@ void HalyxSession::GetNetworkTraffic(unsigned int, IGetNetworkTrafficListener*) 
 
 const unsigned short* HalyxSession::GetLocText(const unsigned short* key,
                                                const char* languageCode) {
-    return Session().GetLocText(key, languageCode);
+    static const unsigned short kEmpty[1] = {0};
+    return GuardCall(kEmpty, [&] { return Session().GetLocText(key, languageCode); });
 }
 
 }  // namespace halyxdll

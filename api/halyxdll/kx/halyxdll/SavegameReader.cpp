@@ -1,4 +1,5 @@
 #include "kx/common/Contract.h"
+#include "kx/halyxdll/CallGuard.h"
 #include "kx/halyxdll/SavegameRecords.h"
 #include "kx/halyxdll/halyxdll_internal.h"
 #include "velhalyxapi_r2/SavegameHandles.h"
@@ -26,12 +27,14 @@ SavegameReader::~SavegameReader() {
 
 void SavegameReader::Read(unsigned int requestId, ISavegameReadListener* listener,
                           unsigned int offset, void* destination, unsigned int byteCount) {
-    SessionOf(record_).Read(requestId, listener, record_->productId, record_->slotId, offset,
-                            destination, byteCount);
+    GuardCall([&] {
+        SessionOf(record_).Read(requestId, listener, record_->productId, record_->slotId, offset,
+                                destination, byteCount);
+    });
 }
 
 void SavegameReader::Close() {
-    SessionOf(record_).StopRead(record_->productId, record_->slotId);
+    GuardCall([&] { SessionOf(record_).StopRead(record_->productId, record_->slotId); });
     delete this;
 }
 

@@ -1,4 +1,5 @@
 #include "kx/common/Contract.h"
+#include "kx/halyxdll/CallGuard.h"
 #include "kx/halyxdll/SavegameRecords.h"
 #include "kx/halyxdll/halyxdll_internal.h"
 #include "velhalyxapi_r2/SavegameHandles.h"
@@ -44,13 +45,17 @@ bool SavegameWriter::SetName(const unsigned short* name) {
 
 void SavegameWriter::Write(unsigned int requestId, ISavegameWriteListener* listener,
                            const void* data, unsigned int byteCount) {
-    SessionOf(record_).Write(requestId, listener, record_->productId, record_->slotId, data,
-                             byteCount);
+    GuardCall([&] {
+        SessionOf(record_).Write(requestId, listener, record_->productId, record_->slotId, data,
+                                 byteCount);
+    });
 }
 
 void SavegameWriter::Close(bool persist) {
-    SessionOf(record_).StopWrite(record_->productId, record_->slotId, record_->name.GetUtf8(),
-                                 persist);
+    GuardCall([&] {
+        SessionOf(record_).StopWrite(record_->productId, record_->slotId, record_->name.GetUtf8(),
+                                     persist);
+    });
     delete this;
 }
 

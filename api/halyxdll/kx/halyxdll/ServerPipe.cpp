@@ -6,19 +6,17 @@
 namespace kx {
 namespace halyxdll {
 
-namespace {
-
 bool IsPlainPipeName(const char* name, std::size_t length) {
-    if (length == 0) return false;
+    if (length == 0 || length > kMaxServerPipeNameLength) return false;
+    if (name[0] == '.' || name[length - 1] == '.') return false;
     for (std::size_t i = 0; i < length; ++i) {
         const char c = name[i];
-        if (c == '\0' || c == '/' || c == '\\') return false;
-        if (c == '.' && i + 1 < length && name[i + 1] == '.') return false;
+        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                             (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.';
+        if (!allowed) return false;
     }
     return true;
 }
-
-}  // namespace
 
 clientbox::PipeHandle OpenServerPipe(const char* name, std::size_t length) {
     if (!IsPlainPipeName(name, length)) return clientbox::InvalidPipeHandle();

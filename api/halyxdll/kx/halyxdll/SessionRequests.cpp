@@ -1,9 +1,13 @@
 // The request operations of the session state: each checks what can be refused at once,
 // builds its request, records its listener and sends.
+#include <new>
+
 #include "HalyxDll.pb.h"
 #include "kx/clientbox/PipeHandle.h"
 #include "kx/common/Contract.h"
 #include "kx/halyxdll/halyxdll_internal.h"
+#include "kx/logger/LogRecord.h"
+#include "velhalyxapi_r2/SavegameHandles.h"
 
 namespace kx {
 namespace halyxdll {
@@ -133,16 +137,33 @@ void HalyxSessionData::Write(unsigned int requestId, ISavegameWriteListener* lis
                              unsigned int productId, unsigned int slotId, const void* data,
                              unsigned int byteCount) {
     KX_CHECK(data != nullptr || byteCount == 0);
-    if (listener != nullptr) writeListeners_.Set(requestId, listener);
     wire::Req request;
     request.set_requestid(requestId);
     wire::WriteSavegameReq* write = request.mutable_writesavegame();
     write->set_productid(productId);
     write->set_slotid(slotId);
-    // Copied now: the game may reuse its buffer as soon as this returns. assign() rather than
-    // a setter, here and for the name below: the setters build a std::string in this unit,
-    // whose constructor template would be emitted with default visibility and exported.
-    write->mutable_data()->assign(byteCount > 0 ? static_cast<const char*>(data) : "", byteCount);
+    // A frame over the launcher's limit would make it drop the connection, and every pending
+    // request with it: such a write is refused here instead.
+    bool copied = byteCount <= SavegameWriter::kMaxWriteByteCount;
+    if (copied) {
+        // Copied now: the game may reuse its buffer as soon as this returns. assign() rather
+        // than a setter, here and for the name below: the setters build a std::string in this
+        // unit, whose constructor template would be emitted with default visibility and
+        // exported.
+        try {
+            write->mutable_data()->assign(byteCount > 0 ? static_cast<const char*>(data) : "",
+                                          byteCount);
+        } catch (const std::bad_alloc&) {
+            copied = false;
+        }
+    }
+    if (!copied) {
+        KX_LOG(common::kLogError) << "Write " << requestId << " of " << byteCount
+                                  << " bytes refused: it does not fit one message.";
+        if (listener != nullptr) listener->OnSavegameWrite(requestId, 0);
+        return;
+    }
+    if (listener != nullptr) writeListeners_.Set(requestId, listener);
     Send(request);
 }
 

@@ -5,6 +5,7 @@
 #include "HalyxDll.pb.h"
 #include "kx/clientbox/NamedPipeSocket.h"
 #include "kx/common/String.h"
+#include "kx/halyxdll/AnswerBounds.h"
 #include "kx/halyxdll/PipeName.h"
 #include "kx/halyxdll/SavegameRecords.h"
 #include "kx/halyxdll/ServerPipe.h"
@@ -41,6 +42,13 @@ common::String Decode(const std::string& utf8) {
     common::String text;
     text.SetUtf8(utf8.data(), static_cast<int>(utf8.size()));
     return text;
+}
+
+// Overwrites a secret text of an answer with zeros and empties it.
+void WipeText(std::string* text) {
+    volatile char* bytes = &(*text)[0];
+    for (std::size_t i = 0; i < text->size(); ++i) bytes[i] = 0;
+    text->clear();
 }
 
 }  // namespace
@@ -83,6 +91,7 @@ void HalyxSessionData::UseLauncherSocket(const common::SharedPtr<clientbox::Sock
     const bool replacesAnother = !connection_.IsNull();
     if (replacesAnother) connection_->Close();
     connection_ = common::SharedPtr<clientbox::PBConnection>(new clientbox::PBConnection(socket));
+    ForgetPendingRequests();
     // The previous connection's stop-write answers will never come; the held-back list
     // requests go out on the new one.
     if (replacesAnother) ReleaseHeldBackLists();
@@ -90,7 +99,20 @@ void HalyxSessionData::UseLauncherSocket(const common::SharedPtr<clientbox::Sock
 
 void HalyxSessionData::DropConnection() {
     connection_.Reset();
+    ForgetPendingRequests();
     ReleaseHeldBackLists();
+}
+
+void HalyxSessionData::ForgetPendingRequests() {
+    loginDetailsListeners_.Clear();
+    serverListeners_.Clear();
+    readerListeners_.Clear();
+    writerListeners_.Clear();
+    readListeners_.Clear();
+    readDestinations_.Clear();
+    writeListeners_.Clear();
+    listListeners_.Clear();
+    removeListeners_.Clear();
 }
 
 void HalyxSessionData::ReleaseHeldBackLists() {
@@ -116,10 +138,14 @@ void HalyxSessionData::Update() {
         DropConnection();
         return;
     }
-    // The field is read afresh for every poll: a listener may have replaced the connection.
-    for (unsigned int served = 0; served < kMaxAnswersPerUpdate && connection_->TryReceive(answer_);
-         ++served) {
-        Dispatch(*answer_);
+    // The connection is read afresh for every frame: a listener may have dropped or replaced
+    // it, even from an Update of its own. Dropped frames count against the budget too, so a
+    // launcher streaming garbage cannot hold the game here either.
+    for (unsigned int taken = 0; taken < kMaxAnswersPerUpdate && !connection_.IsNull(); ++taken) {
+        const clientbox::PBConnection::Outcome outcome =
+            connection_->TakeFrame(answer_, &CheckAnswerBounds);
+        if (outcome == clientbox::PBConnection::Outcome::kNothing) break;
+        if (outcome == clientbox::PBConnection::Outcome::kMessage) Dispatch(*answer_);
         // A read part's data stays allocated in the answer; an unusually large one is not
         // kept for the rest of the session.
         if (answer_->readsavegame().data().capacity() > kKeptPartCapacity) {
@@ -160,33 +186,40 @@ void HalyxSessionData::OnLoginDetails(const wire::Rsp& answer) {
         if (listener == nullptr) return;
         const wire::GetLoginDetailsRsp& details = answer.getlogindetails();
         const common::String userName = Decode(details.username());
-        const common::String password = Decode(details.password());
-        const common::String cdKey = Decode(details.cdkey());
+        common::String password = Decode(details.password());
+        common::String cdKey = Decode(details.cdkey());
         listener->OnGetLoginDetails(requestId, userName.GetUtf8(), password.GetUtf16(),
                                     cdKey.GetUtf8());
+        password.Wipe();
+        cdKey.Wipe();
     });
+    // The kept answer would hold the secrets until the next answer of its kind.
+    wire::GetLoginDetailsRsp* details = answer_->mutable_getlogindetails();
+    WipeText(details->mutable_password());
+    WipeText(details->mutable_cdkey());
 }
 
 void HalyxSessionData::OnServerPipe(const wire::Rsp& answer) {
     const unsigned int requestId = answer.requestid();
-    const wire::GetOsiRsp& server = answer.getosi();
-    clientbox::PipeHandle pipe = clientbox::InvalidPipeHandle();
-    if (server.status() == wire::GetOsiRsp::Ok && server.has_pipename()) {
-        pipe = OpenServerPipe(server.pipename().data(), server.pipename().size());
-        if (pipe == clientbox::InvalidPipeHandle()) {
-            KX_LOG(common::kLogError)
-                << "Server pipe of answer " << requestId << " could not be opened.";
+    // Only a pipe somebody waits for is opened: the launcher cannot make the game open pipes.
+    ServeEntry(serverListeners_, requestId, [&](IGetHalyxServerListener* listener) {
+        const wire::GetOsiRsp& server = answer.getosi();
+        clientbox::PipeHandle pipe = clientbox::InvalidPipeHandle();
+        if (server.status() == wire::GetOsiRsp::Ok && server.has_pipename()) {
+            const std::string& name = server.pipename();
+            if (!IsPlainPipeName(name.data(), name.size())) {
+                KX_LOG(common::kLogError) << "Server pipe name of answer " << requestId
+                                          << " refused: not a plain pipe name.";
+            } else {
+                pipe = OpenServerPipe(name.data(), name.size());
+                if (pipe == clientbox::InvalidPipeHandle()) {
+                    KX_LOG(common::kLogError)
+                        << "Server pipe of answer " << requestId << " could not be opened.";
+                }
+            }
         }
-    }
-    IGetHalyxServerListener* listener = nullptr;
-    if (!serverListeners_.Get(requestId, listener) || listener == nullptr) {
-        // Nobody takes the pipe over: do not leak it.
-        if (pipe != clientbox::InvalidPipeHandle()) CloseServerPipe(pipe);
-        serverListeners_.Remove(requestId);
-        return;
-    }
-    listener->OnGetHalyxServer(requestId, pipe);
-    serverListeners_.Remove(requestId);
+        listener->OnGetHalyxServer(requestId, pipe);
+    });
 }
 
 void HalyxSessionData::OnOpenForReading(const wire::Rsp& answer) {

@@ -96,7 +96,8 @@ public:
     static constexpr unsigned int kMaxAnswersPerUpdate = 1024;
 
     // Drops a launcher connection that has closed; otherwise delivers the answers that are
-    // complete (at most kMaxAnswersPerUpdate) to their listeners, in arrival order.
+    // complete to their listeners, in arrival order. At most kMaxAnswersPerUpdate frames are
+    // taken, whether served or dropped (unparsable, or over a bound of AnswerBounds.h).
     void Update();
 
     // Makes a message connection over `socket` the launcher connection, as if the launcher
@@ -123,6 +124,10 @@ private:
     // Lets go of the connection. Stop-write answers due on it will never come, so the list
     // requests held back for them are re-issued.
     void DropConnection();
+    // Forgets every pending listener and read destination: answers to requests sent on a lost
+    // connection (or never sent, for want of one) must not reach a later connection's
+    // launcher, by which time the game may have freed both. No listener is called.
+    void ForgetPendingRequests();
     // Forgets every outstanding stop-write and re-issues the held-back list requests, newest
     // first.
     void ReleaseHeldBackLists();

@@ -7,6 +7,7 @@
 #include "kx/common/LazyCreation.h"
 #include "kx/common/ScopedLock.h"
 #include "kx/common/ThreadStart.h"
+#include "kx/logger/LogRecord.h"
 
 namespace kx {
 namespace clientbox {
@@ -53,15 +54,25 @@ void NamedPipeReceiveLoop::SharedData::Stop() {
 }
 
 NamedPipeReceiveLoop* NamedPipeReceiveLoop::Instance() {
-    common::CreateOnce(&g_instanceState,
-                       [] { g_instance = new (std::nothrow) NamedPipeReceiveLoop; });
+    common::CreateOnce(&g_instanceState, [] {
+        NamedPipeReceiveLoop* loop = new (std::nothrow) NamedPipeReceiveLoop;
+        if (loop != nullptr && !loop->IsRunning()) {
+            delete loop;
+            loop = nullptr;
+        }
+        if (loop == nullptr) {
+            KX_LOG(common::kLogError) << "The pipe reader thread could not be started; no pipe "
+                                      << "can be used.";
+        }
+        g_instance = loop;
+    });
     return g_instance;
 }
 
-NamedPipeReceiveLoop::NamedPipeReceiveLoop() : shared_(new SharedData) {
-    common::StartThread(new common::FunctorFunction1<SharedPtr<SharedData>>(
-        &NamedPipeReceiveLoop::ThreadMain, shared_));
-}
+NamedPipeReceiveLoop::NamedPipeReceiveLoop()
+    : shared_(new SharedData),
+      running_(common::StartThread(new common::FunctorFunction1<SharedPtr<SharedData>>(
+          &NamedPipeReceiveLoop::ThreadMain, shared_))) {}
 
 NamedPipeReceiveLoop::~NamedPipeReceiveLoop() {
     shared_->Stop();

@@ -13,30 +13,36 @@ namespace clientbox {
 
 class NamedPipeSocket;
 
-// Performs the reads of every NamedPipeSocket of the process on one reader thread of its own.
-// A socket hands in a read request (AddPipe); the reader thread issues it, waits, and reports
-// the result to the socket (NamedPipeSocket::OnReadComplete) on that same thread, so socket
-// completions run one at a time, in completion order.
-//  - Windows: ReadFileEx with a completion routine, run during the thread's alertable wait on
-//    the wake event.
-//  - POSIX: poll() over the descriptors with a request plus the read end of a wake pipe;
-//    readable descriptors are read without blocking. A read that fills its buffer goes on
-//    into fresh buffers linked behind it for the bytes already waiting (256 KiB in all at most).
+// Performs the reads and writes of every NamedPipeSocket of the process on one I/O thread of
+// its own (the reader thread). A socket hands in a read or write request (AddPipe); the thread
+// issues it, waits, and reports the result to the socket (NamedPipeSocket::OnReadComplete,
+// OnWriteComplete) on that same thread, so socket completions run one at a time, in
+// completion order. A write request writes out everything the socket has queued, piece after
+// piece, until its queue is empty.
+//  - Windows: ReadFileEx and WriteFileEx with completion routines, run during the thread's
+//    alertable wait on the wake event.
+//  - POSIX: poll() over the descriptors with a request (readable for reads, writable for
+//    writes) plus the read end of a wake pipe; ready descriptors are read or written without
+//    blocking. A read that fills its buffer goes on into fresh buffers linked behind it for the
+//    bytes already waiting (256 KiB in all at most); a write gathers up to 16 buffers.
 // A request whose socket is closed by the time the thread takes it is not issued: it ends as
-// a failed read with 0 bytes.
+// a failed read or write with 0 bytes.
 // Threads: AddPipe on any thread; everything else on the reader thread. The shared record's
 // lock guards the pending requests, the wake object and the stop flag; it is never held while
 // a socket's lock is taken.
 class NamedPipeReceiveLoop {
 public:
-    // One read request.
+    enum Kind { kRead, kWrite };
+
+    // One read or write request.
     struct PipeData {
         // The socket's pipe handle.
         PipeHandle handle;
-        // The empty buffer the read is to fill (the first of a chain, on POSIX).
+        // Reads: the empty buffer the read is to fill (the first of a chain, on POSIX).
         common::SharedPtr<Buffer> buffer;
-        // The socket to report to; kept alive by its own self reference during the read.
+        // The socket to report to; kept alive by its own self reference during its I/O.
         NamedPipeSocket* socket;
+        Kind kind;
     };
 
     // The record shared between the loop object and its thread.
@@ -76,10 +82,12 @@ public:
     };
 
     // The process-wide loop, created with its reader thread on the first call from any
-    // thread and never destroyed. Null only when the loop could not be allocated.
+    // thread and never destroyed. Null when the loop could not be allocated or its thread
+    // could not be started (one line is written); creation is not tried again.
     static NamedPipeReceiveLoop* Instance();
 
-    // Creates the shared record and starts the reader thread.
+    // Creates the shared record and starts the reader thread; IsRunning tells whether it
+    // started.
     NamedPipeReceiveLoop();
     // Sets the stop flag (seen at the thread's next wake-up) and lets go of the record.
     ~NamedPipeReceiveLoop();
@@ -87,7 +95,10 @@ public:
     NamedPipeReceiveLoop(const NamedPipeReceiveLoop&) = delete;
     NamedPipeReceiveLoop& operator=(const NamedPipeReceiveLoop&) = delete;
 
-    // Hands in a read request; the reader thread issues it in its next pass.
+    // Whether the reader thread was started.
+    bool IsRunning() const { return running_; }
+
+    // Hands in a request; the reader thread issues it in its next pass.
     void AddPipe(const PipeData& request);
 
     // The reader thread's body (platform part): issues requests and runs completions until
@@ -96,6 +107,7 @@ public:
 
 private:
     common::SharedPtr<SharedData> shared_;
+    bool running_;
 };
 
 }  // namespace clientbox

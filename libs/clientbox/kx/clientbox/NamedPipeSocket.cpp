@@ -11,7 +11,8 @@ namespace clientbox {
 using common::ScopedLock;
 using common::SharedPtr;
 
-NamedPipeSocket::NamedPipeSocket() : handle_(InvalidPipeHandle()), closed_(1) {
+NamedPipeSocket::NamedPipeSocket()
+    : handle_(InvalidPipeHandle()), closed_(1), readPaused_(false), writing_(false) {
     InitializePlatform();
 }
 
@@ -23,6 +24,8 @@ NamedPipeSocket::~NamedPipeSocket() {
 bool NamedPipeSocket::Connect(const char* name) {
     ScopedLock guard(&lock_);
     KX_CHECK(handle_ == InvalidPipeHandle());
+    // Without its I/O thread a socket would look open and never move a byte.
+    if (NamedPipeReceiveLoop::Instance() == nullptr) return false;
     const PipeHandle handle = OpenNamedPipe(name);
     if (handle == InvalidPipeHandle()) return false;
     SignalConnected.Emit();
@@ -32,6 +35,7 @@ bool NamedPipeSocket::Connect(const char* name) {
 
 void NamedPipeSocket::Attach(PipeHandle handle) {
     KX_CHECK(handle != InvalidPipeHandle());
+    KX_CHECK(NamedPipeReceiveLoop::Instance() != nullptr);
     ScopedLock guard(&lock_);
     KX_CHECK(handle_ == InvalidPipeHandle());
     Open(handle);
@@ -39,50 +43,14 @@ void NamedPipeSocket::Attach(PipeHandle handle) {
 
 void NamedPipeSocket::Send(SharedPtr<Buffer>& chain) {
     if (!chain) return;
-    ScopedLock writeGuard(&writeLock_);
-    SharedPtr<Buffer> current;
-    PipeHandle handle;
-    {
-        ScopedLock guard(&lock_);
-        if (IsClosed()) {
-            chain.Reset();
-            return;
-        }
-        outgoing_.Append(chain);
-        chain.Reset();
-        // Only `current` holds the chain now: each buffer is released once written.
-        current = outgoing_.TakeAll();
-        // Only the reader thread changes the handle of an open socket, and only under
-        // writeLock_, so it stays valid for this whole write-out.
-        handle = handle_;
-    }
-    while (current) {
-        // The unread regions of the next few buffers go out together where the platform can.
-        Region regions[kMaxWriteRegions];
-        unsigned count = 0;
-        for (Buffer* buffer = current.Get(); buffer != nullptr && count < kMaxWriteRegions;
-             buffer = buffer->GetNext().Get()) {
-            const unsigned char* region;
-            const unsigned size = buffer->GetReadRegion(&region);
-            if (size != 0) regions[count++] = Region{region, size};
-        }
-        if (count == 0) break;
-        unsigned written = 0;
-        if (IsClosed() || !WriteRegions(handle, regions, count, &written)) {
-            Close();
-            return;
-        }
-        // Consume what went out, releasing each buffer once it is written (or was empty).
-        while (current && (written > 0 || current->Remaining() == 0)) {
-            written -= current->Read(nullptr, written, false);
-            if (current->Remaining() == 0) {
-                SharedPtr<Buffer> next = current->GetNext();
-                current = next;
-            }
-        }
-    }
     ScopedLock guard(&lock_);
-    SignalSent.Emit();
+    if (IsClosed()) {
+        chain.Reset();
+        return;
+    }
+    outgoing_.Append(chain);
+    chain.Reset();
+    if (!writing_) StartWrite();
 }
 
 void NamedPipeSocket::Close() {
@@ -90,12 +58,23 @@ void NamedPipeSocket::Close() {
     if (IsClosed()) return;
     closed_.Store(1);
     CancelIo();
+    // A paused read cycle has nothing outstanding that the cancel could end: a read handed
+    // in now finds the socket closed and ends it on the I/O thread.
+    if (readPaused_) {
+        readPaused_ = false;
+        StartRead();
+    }
     SignalClosed.Emit();
 }
 
 SharedPtr<Buffer> NamedPipeSocket::Receive() {
     ScopedLock guard(&lock_);
-    return incoming_.TakeAll();
+    SharedPtr<Buffer> chain = incoming_.TakeAll();
+    if (readPaused_ && !IsClosed()) {
+        readPaused_ = false;
+        StartRead();
+    }
+    return chain;
 }
 
 void NamedPipeSocket::OnReadComplete(unsigned error, unsigned count) {
@@ -115,47 +94,92 @@ void NamedPipeSocket::OnReadComplete(unsigned error, unsigned count) {
         incoming_.Append(readBuffer_);
         readBuffer_.Reset();
         SignalReceived.Emit();
-        StartRead();
+        if (incoming_.GetSize() < kMaxIncomingBytes) {
+            StartRead();
+        } else {
+            readPaused_ = true;
+        }
         return;
     }
     Close();
     readBuffer_.Reset();
-    SharedPtr<NamedPipeSocket> self = self_;
-    self_.Reset();
-    guard.Unlock();
-    ReleaseHandle();
-    // `self` is released last: that may destroy this socket.
+    EndIoIfIdle(guard);
+}
+
+unsigned NamedPipeSocket::NextWriteRegions(Region* regions, unsigned capacity) {
+    KX_CHECK(lock_.IsHeldByCurrentThread());
+    if (!writeChain_) writeChain_ = outgoing_.TakeAll();
+    unsigned count = 0;
+    for (Buffer* buffer = writeChain_.Get(); buffer != nullptr && count < capacity;
+         buffer = buffer->GetNext().Get()) {
+        const unsigned char* region;
+        const unsigned size = buffer->GetReadRegion(&region);
+        if (size != 0) regions[count++] = Region{region, size};
+    }
+    return count;
+}
+
+bool NamedPipeSocket::OnWriteComplete(unsigned error, unsigned count) {
+    ScopedLock guard(&lock_);
+    if (error == 0 && !IsClosed()) {
+        // Consume what went out, releasing each buffer once it is written (or was empty).
+        while (writeChain_ && (count > 0 || writeChain_->Remaining() == 0)) {
+            count -= writeChain_->Read(nullptr, count, false);
+            if (writeChain_->Remaining() == 0) {
+                SharedPtr<Buffer> next = writeChain_->GetNext();
+                writeChain_ = next;
+            }
+        }
+        if (writeChain_ || outgoing_.GetSize() > 0) return true;
+        writing_ = false;
+        SignalSent.Emit();
+        return false;
+    }
+    Close();
+    writeChain_.Reset();
+    writing_ = false;
+    EndIoIfIdle(guard);
+    return false;
 }
 
 void NamedPipeSocket::Open(PipeHandle handle) {
     handle_ = handle;
     closed_.Store(0);
+    self_ = GetSharedPtr();
     StartRead();
 }
 
 void NamedPipeSocket::StartRead() {
     KX_CHECK(lock_.IsHeldByCurrentThread());
-    KX_CHECK(!IsClosed() && !readBuffer_);
-    if (!self_) self_ = GetSharedPtr();
+    KX_CHECK(!readBuffer_);
     readBuffer_ = SharedPtr<Buffer>(new Buffer);
-    NamedPipeReceiveLoop* loop = NamedPipeReceiveLoop::Instance();
-    KX_CHECK(loop != nullptr);
     NamedPipeReceiveLoop::PipeData request;
     request.handle = handle_;
     request.buffer = readBuffer_;
     request.socket = this;
-    loop->AddPipe(request);
+    request.kind = NamedPipeReceiveLoop::kRead;
+    NamedPipeReceiveLoop::Instance()->AddPipe(request);
 }
 
-void NamedPipeSocket::ReleaseHandle() {
-    ScopedLock writeGuard(&writeLock_);
-    PipeHandle handle;
-    {
-        ScopedLock guard(&lock_);
-        handle = handle_;
-        handle_ = InvalidPipeHandle();
-    }
+void NamedPipeSocket::StartWrite() {
+    KX_CHECK(lock_.IsHeldByCurrentThread());
+    writing_ = true;
+    NamedPipeReceiveLoop::PipeData request;
+    request.handle = handle_;
+    request.socket = this;
+    request.kind = NamedPipeReceiveLoop::kWrite;
+    NamedPipeReceiveLoop::Instance()->AddPipe(request);
+}
+
+void NamedPipeSocket::EndIoIfIdle(ScopedLock& guard) {
+    if (!IsClosed() || readBuffer_ || readPaused_ || writing_ || !self_) return;
+    const PipeHandle handle = handle_;
+    handle_ = InvalidPipeHandle();
+    SharedPtr<NamedPipeSocket> self = self_;
+    self_.Reset();
+    guard.Unlock();
     ClosePipeHandle(handle);
+    // `self` is released last: that may destroy this socket.
 }
 
 }  // namespace clientbox

@@ -7,30 +7,34 @@
 #include "kx/common/Atomic.h"
 #include "kx/common/CriticalSection.h"
 #include "kx/common/IntrusivePtrBase.h"
+#include "kx/common/ScopedLock.h"
 #include "kx/common/SharedPtr.h"
 
 namespace kx {
 namespace clientbox {
 
 class NamedPipeReceiveLoop;
+// The receive loop's platform part: issues the socket's reads and writes.
+struct PipeIo;
 
-// The client end of a local pipe (see OpenNamedPipe). Reads are issued and completed on the
-// process-wide reader thread of NamedPipeReceiveLoop, one read at a time, each into a fresh
-// pooled buffer that becomes a link of the incoming chain without being copied. Writes run on
-// the thread that calls Send and return when every byte is written or the socket has closed.
+// The client end of a local pipe (see OpenNamedPipe). All I/O runs on the process-wide I/O
+// thread of NamedPipeReceiveLoop. Reads go one at a time, each into a fresh pooled buffer that
+// becomes a link of the incoming chain without being copied; once kMaxIncomingBytes are unread,
+// reading pauses until Receive takes them. Send only queues its chain and returns at once: the
+// I/O thread writes the queue out, chains whole and in order, so no caller ever waits for the
+// peer.
 //
 // Lifetime: create with new and hand the pointer to one SharedPtr<NamedPipeSocket>. From a
-// successful Connect or Attach until its read cycle has ended, the socket holds a reference to
-// itself, so it lives on after the last outside reference is released until the pipe fails or
-// is closed. A socket serves one connection.
+// successful Connect or Attach until its I/O has ended (closed, with neither a read nor a
+// write left), the socket holds a reference to itself, so it lives on after the last outside
+// reference is released until the pipe fails or is closed. A socket serves one connection.
 //
-// Threads: any thread may Connect, Send, Close, Receive and ask IsClosed; the reader thread
-// runs OnReadComplete. `lock_` guards the handle, the self reference, the read buffer and both
-// streams, and is never held while a write blocks. `writeLock_` is held across a whole
-// write-out so chains go out whole and in order; it is taken before `lock_`. Only the reader
-// thread closes the pipe handle, after the read cycle has ended and under `writeLock_`, so no
-// read or write is ever issued on a handle the socket no longer owns. Close marks the socket
-// closed at once and cancels its pending I/O; IsClosed reads that mark without a lock.
+// Threads: any thread may Connect, Send, Close, Receive and ask IsClosed; the I/O thread runs
+// OnReadComplete, NextWriteRegions and OnWriteComplete. `lock_` guards the handle, the self
+// reference, the read buffer, the read and write states and both streams; it is never held
+// while anything blocks. Only the I/O thread closes the pipe handle, once its I/O has ended,
+// so no read or write is ever issued on a handle the socket no longer owns. Close marks the
+// socket closed at once and cancels its pending I/O; IsClosed reads that mark without a lock.
 class NamedPipeSocket final : public Socket, public common::IntrusivePtrBase<NamedPipeSocket> {
 public:
     NamedPipeSocket();
@@ -56,53 +60,76 @@ public:
     bool IsClosed() const override { return closed_.Load() != 0; }
     bool IsListening() const override { return false; }
 
-    // Reader thread only: the outstanding read has ended with platform error `error` (0 for
+    // The most unread received bytes before reading pauses (until Receive takes them).
+    static constexpr unsigned kMaxIncomingBytes = 1u << 20;
+
+    // I/O thread only: the outstanding read has ended with platform error `error` (0 for
     // success) after `count` bytes were placed in the read buffer's free region (and, where the
     // platform reads several buffers at once, in those of the buffers linked behind it). A success
-    // on an open socket queues the bytes, emits SignalReceived and starts the next read; anything
-    // else closes the socket, ends the read cycle and lets go of the handle and of the self
-    // reference (which may destroy the socket before this returns).
+    // on an open socket queues the bytes, emits SignalReceived and starts the next read (or
+    // pauses); anything else closes the socket and ends the read cycle. Once no I/O is left on
+    // a closed socket, lets go of the handle and of the self reference (which may destroy the
+    // socket before this returns).
     void OnReadComplete(unsigned error, unsigned count);
 
-private:
-    friend class NamedPipeReceiveLoop;
-
-    // Takes `handle` as the open pipe and starts reading (lock held).
-    void Open(PipeHandle handle);
-    // Registers the next read with the receive loop (lock held, socket open, no read buffer).
-    void StartRead();
-    // Closes the pipe handle once no write uses it (reader thread, no lock held).
-    void ReleaseHandle();
-
-    // Platform part.
-    void InitializePlatform();
-    void DeletePlatform();
     // One run of bytes of an outgoing chain.
     struct Region {
         const unsigned char* data;
         unsigned count;
     };
-    // The most regions Send hands to one WriteRegions call.
-    static constexpr unsigned kMaxWriteRegions = 16;
-    // Writes from the `count` regions, in order, as much as one platform call takes (POSIX:
-    // from all of them at once; Windows: from the first); `*written` gets the byte count.
-    // False when the pipe failed or the socket was closed.
-    bool WriteRegions(PipeHandle handle, const Region* regions, unsigned count, unsigned* written);
+    // I/O thread only, lock held: points up to `capacity` regions at the next queued bytes to
+    // write, in order, and returns how many; 0 when nothing is queued.
+    unsigned NextWriteRegions(Region* regions, unsigned capacity);
+    // I/O thread only: the write of the regions last handed out has ended with platform error
+    // `error` (0 for success) after `count` bytes went out. Returns true when bytes are left
+    // to write on the open socket. When none are, emits SignalSent; on a failure, closes the
+    // socket. Like OnReadComplete, may end the socket's I/O and destroy it: when this returns
+    // false, the caller must not touch the socket again.
+    bool OnWriteComplete(unsigned error, unsigned count);
+
+private:
+    friend class NamedPipeReceiveLoop;
+    friend struct PipeIo;
+    // The receive loop's platform part: issues the socket's reads and writes.
+    struct PipeIo;
+
+    // Takes `handle` as the open pipe and starts reading (lock held).
+    void Open(PipeHandle handle);
+    // Hands the next read to the receive loop (lock held, no read buffer); on a closed socket
+    // the loop ends the read cycle with it.
+    void StartRead();
+    // Hands the queued bytes to the receive loop to write (lock held).
+    void StartWrite();
+    // On a closed socket with no read and no write left: closes the pipe handle and lets go
+    // of the self reference, which may destroy the socket (I/O thread, lock held once by the
+    // caller, who must not touch the socket afterwards).
+    void EndIoIfIdle(common::ScopedLock& guard);
+
+    // Platform part.
+    void InitializePlatform();
+    void DeletePlatform();
     // Makes pending and future I/O on the handle fail at once; the handle stays open (lock
     // held, socket marked closed).
     void CancelIo();
     static void ClosePipeHandle(PipeHandle handle);
 
-    common::CriticalSection writeLock_;
     common::CriticalSection lock_;
     PipeHandle handle_;
     common::AtomicInt32 closed_;
     common::SharedPtr<NamedPipeSocket> self_;
+    // The buffer of the read handed to the receive loop; empty while no read is.
     common::SharedPtr<Buffer> readBuffer_;
+    // Reading waits for Receive to take the unread bytes.
+    bool readPaused_;
+    // The receive loop holds a write request for this socket.
+    bool writing_;
     MemoryStream incoming_;
+    // Chains queued by Send and not yet taken by the I/O thread.
     MemoryStream outgoing_;
-    // The platform's I/O records (Windows: read and write OVERLAPPED, close event); each
-    // platform checks at compile time that they fit.
+    // The chain the I/O thread is writing out (I/O thread only).
+    common::SharedPtr<Buffer> writeChain_;
+    // The platform's I/O records (Windows: read and write OVERLAPPED); each platform checks at
+    // compile time that they fit.
     static constexpr unsigned kPlatformSize = 96;
     alignas(8) unsigned char platform_[kPlatformSize];
 };

@@ -2,6 +2,7 @@
 
 #include <google/protobuf/io/coded_stream.h>
 
+#include <new>
 #include <string>
 
 #include "kx/clientbox/ZeroCopyMemoryStreamReader.h"
@@ -60,38 +61,71 @@ bool PBConnection::Send(const MessageLite& message) {
     return true;
 }
 
-bool PBConnection::TryReceive(MessageLite* message) {
+PBConnection::Outcome PBConnection::TakeFrame(MessageLite* message, BodyCheck check) {
     message->Clear();
     // The game polls every frame: with nothing complete, answer without touching the lock.
-    if (bodyReady_.Load() == 0) return false;
+    if (bodyReady_.Load() == 0) return Outcome::kNothing;
     ScopedLock guard(&lock_);
     ready_.Reset();
-    while (expected_ != 0 && stream_.GetSize() >= expected_) {
-        const uint32_t length = expected_;
-        bool parsed;
-        int64_t consumed;
-        {
-            // Bounded to the frame: the parser cannot take bytes of the next frame, whatever
-            // it does on failure.
-            ZeroCopyMemoryStreamReader reader(&stream_, length);
-            parsed =
-                message->ParsePartialFromBoundedZeroCopyStream(&reader, static_cast<int>(length));
-            consumed = reader.ByteCount();
-        }
-        stream_.Skip(length - static_cast<uint32_t>(consumed));
-        expected_ = 0;
-        OnData();
-        if (parsed && message->IsInitialized()) return true;
-        // Required fields are checked here rather than by the parser, which would also write a
-        // line of the protobuf library's own to standard error: the one line is this one.
-        const std::string missing = parsed ? message->InitializationErrorString() : std::string();
-        message->Clear();
-        KX_LOG(common::kLogError) << "Dropped a message that does not parse, length = " << length
-                                  << (missing.empty() ? "" : "; missing required fields: ")
-                                  << missing.c_str() << ".";
+    if (expected_ == 0 || stream_.GetSize() < expected_) {
+        bodyReady_.Store(0);
+        return Outcome::kNothing;
     }
-    bodyReady_.Store(0);
-    return false;
+    const uint32_t length = expected_;
+    std::string missing;
+    const char* refusal = check != nullptr ? CheckBody(check, length) : nullptr;
+    if (refusal == nullptr) {
+        refusal = ParseBody(message, length, &missing);
+    } else {
+        stream_.Skip(length);
+    }
+    expected_ = 0;
+    OnData();
+    if (refusal == nullptr) return Outcome::kMessage;
+    message->Clear();
+    drops_.Record(length, refusal,
+                  missing.empty() ? "" : ("; missing required fields: " + missing).c_str());
+    return Outcome::kDropped;
+}
+
+bool PBConnection::TryReceive(MessageLite* message) {
+    for (;;) {
+        const Outcome outcome = TakeFrame(message);
+        if (outcome != Outcome::kDropped) return outcome == Outcome::kMessage;
+    }
+}
+
+const char* PBConnection::ParseBody(MessageLite* message, uint32_t length, std::string* missing) {
+    const char* refusal = nullptr;
+    int64_t consumed;
+    {
+        // Bounded to the frame: the parser cannot take bytes of the next frame, whatever it
+        // does on failure.
+        ZeroCopyMemoryStreamReader reader(&stream_, length);
+        try {
+            if (!message->ParsePartialFromBoundedZeroCopyStream(&reader,
+                                                                static_cast<int>(length))) {
+                refusal = "does not parse";
+            } else if (!message->IsInitialized()) {
+                // Required fields are checked here rather than by the parser, which would also
+                // write a line of the protobuf library's own to standard error.
+                refusal = "does not parse";
+                *missing = message->InitializationErrorString();
+            }
+        } catch (const std::bad_alloc&) {
+            refusal = "could not be allocated";
+        }
+        consumed = reader.ByteCount();
+    }
+    stream_.Skip(length - static_cast<uint32_t>(consumed));
+    return refusal;
+}
+
+const char* PBConnection::CheckBody(BodyCheck check, uint32_t length) {
+    ZeroCopyMemoryStreamReader reader(&stream_, length);
+    const char* refusal = check(&reader);
+    reader.BackUp(static_cast<int>(reader.ByteCount()));
+    return refusal;
 }
 
 bool PBConnection::Receive(MessageLite* message) {
@@ -134,7 +168,8 @@ void PBConnection::Close() {
 void PBConnection::OnData() {
     ScopedLock guard(&lock_);
     if (!socket_) return;
-    stream_.Append(socket_->Receive());
+    // Past the bound, the socket keeps the bytes (and stops reading) until frames are taken.
+    if (stream_.GetSize() < kMaxUnreadBytes) stream_.Append(socket_->Receive());
     if (expected_ == 0) {
         if (stream_.GetSize() < kPrefixSize) return;
         uint8_t prefix[kPrefixSize];

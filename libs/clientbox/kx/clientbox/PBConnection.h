@@ -1,9 +1,12 @@
 #pragma once
 
+#include <google/protobuf/io/zero_copy_stream.h>
 #include <google/protobuf/message_lite.h>
 
 #include <cstdint>
+#include <string>
 
+#include "kx/clientbox/DropLog.h"
 #include "kx/clientbox/MemoryStream.h"
 #include "kx/clientbox/Socket.h"
 #include "kx/common/Atomic.h"
@@ -23,8 +26,14 @@ namespace clientbox {
 // they arrive; a body is parsed only once all of its bytes are there.
 //
 // A length of 0 or above kMaxBodyLength closes the connection as Close does, so nothing behind
-// it is unframed. A body that does not parse is dropped with one error line: exactly its L
-// bytes are consumed and the next frame goes on.
+// it is unframed. A body that is refused (by the caller's check, by the parser, or for want of
+// memory) is dropped and reported through a DropLog: exactly its L bytes are consumed and the
+// next frame goes on.
+//
+// Received bytes are taken from the socket only while fewer than kMaxUnreadBytes are buffered
+// here; the socket in turn stops reading once it holds that many (see Socket::Receive), so a
+// peer that sends while nobody polls ends up blocked in its own writes instead of filling
+// memory. A whole frame of the largest length still fits.
 //
 // Lifetime: create with new and hand the pointer to one SharedPtr<PBConnection>. The
 // connection subscribes to its socket's signals through weak pointers, so the subscriptions
@@ -42,6 +51,17 @@ class PBConnection : public common::IntrusivePtrBase<PBConnection> {
 public:
     // The largest body accepted: what the system was designed with.
     static constexpr uint32_t kMaxBodyLength = 64u * 1024u * 1024u;
+    // The most received bytes buffered here before taking more from the socket waits for
+    // the game to take frames: one frame of the largest length with its prefix.
+    static constexpr uint32_t kMaxUnreadBytes = kMaxBodyLength + 4;
+
+    // What TakeFrame found.
+    enum class Outcome { kNothing, kMessage, kDropped };
+
+    // Inspects a whole body before it is parsed: returns null when the body may be parsed,
+    // else why it is refused, as a text completing "Dropped a message that ...". `body` hands
+    // out exactly the body's bytes; the check may read any of them and need not give any back.
+    using BodyCheck = const char* (*)(google::protobuf::io::ZeroCopyInputStream* body);
 
     // Uses `socket` (may be empty, giving a closed connection): subscribes to its received
     // and closed signals and takes any bytes that arrived already.
@@ -56,10 +76,14 @@ public:
     // the bytes arrived: a closed socket drops the frame, and a failed write closes it.
     bool Send(const google::protobuf::MessageLite& message);
 
-    // Never blocks. Clears `message`; when a whole body is buffered, parses it into `message`
-    // and returns true. A body that does not parse is dropped and the next buffered one is
-    // tried. False when no whole message is there; `message` is then cleared. Costs no lock
-    // while no whole body is there.
+    // Never blocks. Clears `message` and takes the next whole body, if one is buffered:
+    // kMessage when it passed `check` (when given) and parsed into `message`; kDropped when it
+    // was refused (`message` is cleared; see DropLog); kNothing when no whole body is there.
+    // Costs no lock while no whole body is there.
+    Outcome TakeFrame(google::protobuf::MessageLite* message, BodyCheck check = nullptr);
+
+    // Like TakeFrame without a check, but goes on past dropped bodies: true when a message was
+    // parsed into `message`, false when no whole body is left.
     bool TryReceive(google::protobuf::MessageLite* message);
 
     // Waits without a time limit for a message (see TryReceive); false once the connection
@@ -90,6 +114,14 @@ public:
     common::Signal SignalClosed;
 
 private:
+    // Parses the whole body at the stream's head into `message` and consumes it; null on
+    // success, else the reason it was dropped, with any missing required fields in `missing`
+    // (lock held).
+    const char* ParseBody(google::protobuf::MessageLite* message, uint32_t length,
+                          std::string* missing);
+    // Runs `check` over the whole body at the stream's head and returns to its start (lock held).
+    const char* CheckBody(BodyCheck check, uint32_t length);
+
     common::CriticalSection lock_;
     // Manual reset: set while a whole body is buffered or the socket has closed; reset by
     // every TryReceive.
@@ -106,6 +138,7 @@ private:
     common::AtomicInt32 socketGone_;
     // Received bytes not yet consumed; starts right after the last consumed prefix or body.
     MemoryStream stream_;
+    DropLog drops_;
 };
 
 }  // namespace clientbox

@@ -134,6 +134,9 @@ public:
     }
 
     // Number of items.
+    // Removes every item; the table is then as newly made.
+    void Clear() { *this = HashTable(); }
+
     unsigned GetCount() const { return count_; }
     // Number of buckets: a power of two, at least 1.
     unsigned GetBucketCount() const { return buckets_.GetCount(); }

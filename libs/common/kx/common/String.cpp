@@ -349,5 +349,23 @@ int IndexOf(const IArray<String>& strings, const String& value) {
     return -1;
 }
 
+namespace {
+
+template <typename T>
+void WipeArray(HybridArray<T, 0>& array) {
+    // Volatile stores: the compiler must not drop them as dead before the storage is reused.
+    volatile T* storage = array.GetData();
+    for (unsigned i = 0; i < array.GetCapacity(); ++i) storage[i] = 0;
+    array.Clear();
+}
+
+}  // namespace
+
+void String::Wipe() {
+    WipeArray(codePoints_);
+    WipeArray(utf8_);
+    WipeArray(utf16_);
+}
+
 }  // namespace common
 }  // namespace kx

@@ -88,6 +88,11 @@ public:
     // ToUInt64(), or 0 when that does not fit 32 bits.
     std::uint32_t ToUInt32() const;
 
+    // Overwrites every code point and every cached encoding with zeros, over the whole storage
+    // they ever used, and leaves the string empty: for secrets that must not linger in memory
+    // (and in crash dumps) after use.
+    void Wipe();
+
 private:
     // Decodes `length` bytes; see SetUtf8.
     bool DecodeUtf8(const unsigned char* bytes, std::size_t length);

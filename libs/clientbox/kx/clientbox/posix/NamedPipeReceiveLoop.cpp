@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include "kx/clientbox/NamedPipeSocket.h"
@@ -94,6 +95,57 @@ bool TryRead(const NamedPipeReceiveLoop::PipeData& request) {
     return true;
 }
 
+// The most buffers one write gathers.
+constexpr unsigned kMaxWriteRegions = 16;
+
+}  // namespace
+
+struct PipeIo {
+    // Writes what the request's socket has queued, as much as the descriptor takes now, and
+    // reports it to the socket. True when the request is done: nothing is left to write, or
+    // the socket closed or failed (the socket may be gone then); false while bytes wait for
+    // the descriptor to become writable.
+    static bool TryWrite(const NamedPipeReceiveLoop::PipeData& request);
+};
+
+bool PipeIo::TryWrite(const NamedPipeReceiveLoop::PipeData& request) {
+    NamedPipeSocket* socket = request.socket;
+    unsigned error = kCancelled;
+    unsigned written = 0;
+    {
+        ScopedLock guard(&socket->lock_);
+        if (!socket->IsClosed()) {
+            NamedPipeSocket::Region regions[kMaxWriteRegions];
+            iovec vectors[kMaxWriteRegions];
+            const unsigned count = socket->NextWriteRegions(regions, kMaxWriteRegions);
+            for (unsigned i = 0; i < count; ++i) {
+                vectors[i].iov_base = const_cast<unsigned char*>(regions[i].data);
+                vectors[i].iov_len = regions[i].count;
+            }
+            msghdr message = {};
+            message.msg_iov = vectors;
+            message.msg_iovlen = count;
+            ssize_t sent;
+            do {
+                // MSG_NOSIGNAL: a peer that went away must not raise SIGPIPE in the game.
+                sent = count == 0 ? 0
+                                  : sendmsg(PipeDescriptor(request.handle), &message,
+                                            MSG_DONTWAIT | MSG_NOSIGNAL);
+            } while (sent < 0 && errno == EINTR);
+            if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
+            if (sent >= 0) {
+                error = 0;
+                written = static_cast<unsigned>(sent);
+            } else {
+                error = static_cast<unsigned>(errno);
+            }
+        }
+    }
+    return !socket->OnWriteComplete(error, written);
+}
+
+namespace {
+
 // The loop whose reader thread this is, and whether that thread handed in a request (a
 // completion starting the next read) since it last took the pending ones: such a request
 // needs no wake, since the thread takes it before it polls again.
@@ -140,7 +192,9 @@ void NamedPipeReceiveLoop::ThreadMain(SharedPtr<SharedData> shared) {
         pollfd wake = {static_cast<int>(shared->wake_[0]), POLLIN, 0};
         descriptors.Add(wake);
         for (unsigned i = 0; i < active.GetCount(); ++i) {
-            pollfd entry = {PipeDescriptor(active.At(i).handle), POLLIN, 0};
+            const PipeData& request = active.At(i);
+            const short events = request.kind == kRead ? POLLIN : POLLOUT;
+            pollfd entry = {PipeDescriptor(request.handle), events, 0};
             descriptors.Add(entry);
         }
         if (poll(descriptors.GetData(), descriptors.GetCount(), -1) < 0) {
@@ -155,8 +209,11 @@ void NamedPipeReceiveLoop::ThreadMain(SharedPtr<SharedData> shared) {
         // Completions may destroy their socket; a completed request is dropped at once.
         unsigned kept = 0;
         for (unsigned i = 0; i < active.GetCount(); ++i) {
+            const PipeData& request = active.At(i);
             const bool ready = descriptors.At(i + 1).revents != 0;
-            if (ready && TryRead(active.At(i))) continue;
+            if (ready && (request.kind == kRead ? TryRead(request) : PipeIo::TryWrite(request))) {
+                continue;
+            }
             if (kept != i) active.At(kept) = active.At(i);
             ++kept;
         }
@@ -167,6 +224,11 @@ void NamedPipeReceiveLoop::ThreadMain(SharedPtr<SharedData> shared) {
             shared->TakePending(&taken);
             for (unsigned i = 0; i < taken.GetCount(); ++i) {
                 const PipeData& request = taken.At(i);
+                if (request.kind == kWrite) {
+                    // Most writes fit the socket's buffer at once: no poll round for them.
+                    if (!PipeIo::TryWrite(request)) active.Add(request);
+                    continue;
+                }
                 ScopedLock guard(&request.socket->lock_);
                 if (request.socket->IsClosed()) {
                     guard.Unlock();

@@ -27,6 +27,47 @@ VOID CALLBACK ReadCompletion(DWORD error, DWORD count, LPOVERLAPPED overlapped) 
     static_cast<NamedPipeSocket*>(overlapped->Pointer)->OnReadComplete(error, count);
 }
 
+}  // namespace
+
+struct PipeIo {
+    // Issues the write of the socket's next queued bytes; a socket closed meanwhile, or a
+    // failed issue, ends its write at once.
+    static void IssueWrite(NamedPipeSocket* socket);
+    // The completion routine of every write: the next piece goes out from within it, so a
+    // queue is written without a pass through the wait loop per piece.
+    static VOID CALLBACK WriteCompletion(DWORD error, DWORD count, LPOVERLAPPED overlapped);
+};
+
+VOID CALLBACK PipeIo::WriteCompletion(DWORD error, DWORD count, LPOVERLAPPED overlapped) {
+    NamedPipeSocket* socket = static_cast<NamedPipeSocket*>(overlapped->Pointer);
+    if (socket->OnWriteComplete(error, count)) IssueWrite(socket);
+}
+
+void PipeIo::IssueWrite(NamedPipeSocket* socket) {
+    DWORD error = ERROR_OPERATION_ABORTED;
+    {
+        ScopedLock guard(&socket->lock_);
+        NamedPipeSocket::Region region;
+        if (socket->IsClosed()) {
+            // Ends as aborted, below.
+        } else if (socket->NextWriteRegions(&region, 1) == 0) {
+            error = 0;
+        } else {
+            OVERLAPPED* overlapped = &reinterpret_cast<SocketIoRecords*>(socket->platform_)->write;
+            if (WriteFileEx(socket->handle_, region.data, region.count, overlapped,
+                            &WriteCompletion)) {
+                return;
+            }
+            error = GetLastError();
+            KX_LOG_AT(common::kLogError, kLogSource, kLogLine)
+                << "WriteFileEx failed, error = " << static_cast<int>(error) << ".";
+        }
+    }
+    socket->OnWriteComplete(error, 0);
+}
+
+namespace {
+
 HANDLE WakeEvent(const intptr_t* wake) {
     return reinterpret_cast<HANDLE>(wake[0]);
 }
@@ -62,6 +103,10 @@ void NamedPipeReceiveLoop::ThreadMain(SharedPtr<SharedData> shared) {
         for (unsigned i = 0; i < taken.GetCount(); ++i) {
             const PipeData& request = taken.At(i);
             NamedPipeSocket* socket = request.socket;
+            if (request.kind == kWrite) {
+                PipeIo::IssueWrite(socket);
+                continue;
+            }
             // Under the socket's lock a Close cannot slip in between the check and the issue:
             // the read is issued on an open socket, or Close cancels it.
             ScopedLock guard(&socket->lock_);

@@ -5,15 +5,13 @@
 namespace kx {
 namespace clientbox {
 
-// The Windows I/O records of one NamedPipeSocket, kept in its platform storage.
+// The Windows I/O records of one NamedPipeSocket, kept in its platform storage. Pointer holds
+// the socket's address for the completion routines.
 struct SocketIoRecords {
-    // Every read of the socket; Pointer holds the socket's address for the completion routine.
+    // Every read of the socket.
     OVERLAPPED read;
-    // Every write of the socket, with its own event, so waiting for a write never wakes for
-    // the read.
+    // Every write of the socket.
     OVERLAPPED write;
-    // Signalled when the socket is closed: a write waiting for the pipe gives up.
-    HANDLE closed;
 };
 
 }  // namespace clientbox
