@@ -23,13 +23,13 @@ SignalLoop* g_instance;
 }  // namespace
 
 SignalLoop::SharedData::~SharedData() {
-    for (unsigned i = 0; i < queue_.GetCount(); ++i) delete queue_.At(i);
+    while (queue_.GetCount() != 0) delete queue_.PopFront();
 }
 
 void SignalLoop::SharedData::Post(Functor* functor) {
     KX_CHECK(functor != nullptr);
     ScopedLock guard(&lock_);
-    queue_.Add(functor);
+    queue_.PushBack(functor);
     work_.Set();
 }
 
@@ -40,8 +40,7 @@ Functor* SignalLoop::SharedData::TakeNext() {
     ScopedLock guard(&lock_);
     // Only this thread takes from the queue, so signalled work is still there.
     KX_CHECK(queue_.GetCount() != 0);
-    Functor* functor = queue_.At(0);
-    queue_.RemoveAt(0);
+    Functor* functor = queue_.PopFront();
     if (queue_.GetCount() == 0) work_.Reset();
     return functor;
 }

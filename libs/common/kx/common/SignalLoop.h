@@ -3,7 +3,7 @@
 #include "kx/common/CriticalSection.h"
 #include "kx/common/Event.h"
 #include "kx/common/Functor.h"
-#include "kx/common/HybridArray.h"
+#include "kx/common/RingQueue.h"
 #include "kx/common/SharedPtr.h"
 
 namespace kx {
@@ -46,7 +46,7 @@ public:
 
     private:
         CriticalSection lock_;
-        HybridArray<Functor*, 1024> queue_;
+        RingQueue<Functor*, 1024> queue_;
         Event work_;
         bool stopped_;
     };
