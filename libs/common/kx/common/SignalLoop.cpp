@@ -66,7 +66,7 @@ SignalLoop* SignalLoop::Instance() {
 }
 
 SignalLoop::SignalLoop() : shared_(new SharedData) {
-    StartThread(new FunctorFunction1<SharedPtr<SharedData>>(&ThreadMain, shared_));
+    Start();
 }
 
 SignalLoop::~SignalLoop() {
@@ -74,9 +74,26 @@ SignalLoop::~SignalLoop() {
     shared_.Reset();
 }
 
-void SignalLoop::Post(Functor* functor) {
+bool SignalLoop::Start() {
+    if (started_.Load() != 0) return true;
+    ScopedLock guard(&startLock_);
+    if (started_.Load() != 0) return true;
+    if (!StartThread(new FunctorFunction1<SharedPtr<SharedData>>(&ThreadMain, shared_))) {
+        return false;
+    }
+    started_.Store(1);
+    return true;
+}
+
+bool SignalLoop::Post(Functor* functor) {
+    KX_CHECK(functor != nullptr);
     KX_CHECK(!shared_.IsNull());
+    if (!Start()) {
+        delete functor;
+        return false;
+    }
     shared_->Post(functor);
+    return true;
 }
 
 void SignalLoop::ThreadMain(SharedPtr<SharedData> shared) {
