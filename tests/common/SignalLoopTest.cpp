@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "FailingThreadStarts.h"
 #include "LoopFlush.h"
 #include "kx/common/Event.h"
 #include "kx/common/SharedPtr.h"
@@ -52,6 +54,19 @@ TEST(SignalLoopTest, RunsFunctorsInPostingOrderOnItsThreadAndDeletesEach) {
     EXPECT_EQ(log, expected);
     EXPECT_NE(thread, 0u);
     EXPECT_NE(thread, CurrentThreadId());
+}
+
+TEST(SignalLoopTest, WithoutAThreadPostRefusesAndDeletesEachFunctorUntilAStartSucceeds) {
+    std::vector<std::string> log;
+    auto failing = std::make_unique<kx::common::testing::FailingThreadStarts>();
+    SignalLoop loop;
+    EXPECT_FALSE(loop.Start());
+    EXPECT_FALSE(loop.Post(new LoggingFunctor(&log, "refused")));
+    failing.reset();
+    EXPECT_TRUE(loop.Post(new LoggingFunctor(&log, "later")));
+    FlushLoop(&loop);
+    const std::vector<std::string> expected = {"deleted refused", "ran later", "deleted later"};
+    EXPECT_EQ(log, expected);
 }
 
 // Posts another functor from inside the loop.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "FailingThreadStarts.h"
 #include "kx/common/Event.h"
 
 namespace {
@@ -27,6 +28,19 @@ TEST(ThreadStartTest, RunsTheFunctorOnANewThreadThenDeletesIt) {
     deleted.Wait();
     EXPECT_NE(ranOn, 0u);
     EXPECT_NE(ranOn, kx::common::CurrentThreadId());
+}
+
+TEST(ThreadStartTest, AStartThePlatformRefusesReportsFalseAndDeletesTheFunctorUnrun) {
+    unsigned ranOn = 0;
+    Event deleted;
+    {
+        kx::common::testing::FailingThreadStarts failing;
+        EXPECT_FALSE(kx::common::StartThread(new RecordingFunctor(&ranOn, &deleted)));
+    }
+    bool signalled = false;
+    deleted.Wait(0, signalled);
+    EXPECT_TRUE(signalled);
+    EXPECT_EQ(ranOn, 0u);
 }
 
 TEST(ThreadStartTest, ThreadIdIsStableAndNonZero) {

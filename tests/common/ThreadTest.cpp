@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "FailingThreadStarts.h"
 #include "kx/common/Event.h"
 #include "kx/common/ThreadStart.h"
 
@@ -67,6 +68,18 @@ TEST(ThreadTest, ThreadThatEndedOnItsOwnIsWaitedForAtOnce) {
     QuickThread thread;
     thread.Start();
     kx::common::Sleep(20);
+    EXPECT_TRUE(thread.StopAndWait());
+}
+
+TEST(ThreadTest, AStartThePlatformRefusesReportsFalseAndMayBeRetried) {
+    PollingThread thread;
+    {
+        kx::common::testing::FailingThreadStarts failing;
+        EXPECT_FALSE(thread.Start());
+    }
+    EXPECT_EQ(thread.GetThreadId(), 0u);
+    ASSERT_TRUE(thread.Start());
+    thread.running.Wait();
     EXPECT_TRUE(thread.StopAndWait());
 }
 

@@ -17,23 +17,57 @@ bool ReferenceCounter::AddReferenceUnlessZero() {
 
 void ReferenceCounter::RegisterWeak(WeakPtrBase* weak) {
     ScopedLock guard(&lock_);
-    if (weak_.Find(weak) < 0) weak_.Add(weak);
+    if (weak->registry_ == this) return;
+    weak->registry_ = this;
+    weak->previous_ = lastWeak_;
+    weak->next_ = nullptr;
+    if (lastWeak_ != nullptr) {
+        lastWeak_->next_ = weak;
+    } else {
+        firstWeak_ = weak;
+    }
+    lastWeak_ = weak;
+    ++weakCount_;
 }
 
 void ReferenceCounter::UnregisterWeak(WeakPtrBase* weak) {
     ScopedLock guard(&lock_);
-    const int index = weak_.Find(weak);
-    if (index >= 0) weak_.RemoveAtFast(static_cast<unsigned>(index));
+    if (weak->registry_ != this) return;
+    if (weak->previous_ != nullptr) {
+        weak->previous_->next_ = weak->next_;
+    } else {
+        firstWeak_ = weak->next_;
+    }
+    if (weak->next_ != nullptr) {
+        weak->next_->previous_ = weak->previous_;
+    } else {
+        lastWeak_ = weak->previous_;
+    }
+    weak->registry_ = nullptr;
+    weak->previous_ = nullptr;
+    weak->next_ = nullptr;
+    --weakCount_;
 }
 
 unsigned ReferenceCounter::GetWeakCount() {
     ScopedLock guard(&lock_);
-    return weak_.GetCount();
+    return weakCount_;
 }
 
 void ReferenceCounter::InvalidateWeakPointers() {
     ScopedLock guard(&lock_);
-    for (unsigned i = 0; i < weak_.GetCount(); ++i) weak_.At(i)->Invalidate();
+    WeakPtrBase* weak = firstWeak_;
+    firstWeak_ = nullptr;
+    lastWeak_ = nullptr;
+    weakCount_ = 0;
+    while (weak != nullptr) {
+        WeakPtrBase* next = weak->next_;
+        weak->registry_ = nullptr;
+        weak->previous_ = nullptr;
+        weak->next_ = nullptr;
+        weak->Invalidate();
+        weak = next;
+    }
 }
 
 }  // namespace common

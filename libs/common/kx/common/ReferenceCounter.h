@@ -2,7 +2,6 @@
 
 #include "kx/common/Atomic.h"
 #include "kx/common/CriticalSection.h"
-#include "kx/common/HybridArray.h"
 #include "kx/common/WeakPtrBase.h"
 
 namespace kx {
@@ -40,22 +39,28 @@ public:
     int32_t GetCount() const { return count_.Load(); }
 
     // Registers a weak pointer to be invalidated when the object dies; a pointer registered
-    // already is not added again. The weak pointer must unregister before it is destroyed.
+    // already is not added again. A weak pointer observes one counter for its whole life and
+    // must unregister before it is destroyed. Constant time.
     void RegisterWeak(WeakPtrBase* weak);
 
-    // Removes a registered weak pointer; an absent one is ignored.
+    // Removes a registered weak pointer; an absent one is ignored. Constant time.
     void UnregisterWeak(WeakPtrBase* weak);
 
     // Number of registered weak pointers.
     unsigned GetWeakCount();
 
-    // Invalidates every registered weak pointer, in registry order, under the counter's lock.
+    // Empties the registry and invalidates every weak pointer that was in it, in registration
+    // order, under the counter's lock. Each weak pointer is unlinked before its Invalidate,
+    // since its owner may destroy it as soon as Invalidate has signalled.
     void InvalidateWeakPointers();
 
 private:
     AtomicInt32 count_;
+    // Guards the registry below and the links inside the registered weak pointers.
     CriticalSection lock_;
-    HybridArray<WeakPtrBase*, 0> weak_;
+    WeakPtrBase* firstWeak_ = nullptr;
+    WeakPtrBase* lastWeak_ = nullptr;
+    unsigned weakCount_ = 0;
 };
 
 }  // namespace common

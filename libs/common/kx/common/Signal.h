@@ -46,6 +46,8 @@ public:
             if (!alive) return false;
             Functor* functor = new FunctorMethod0WeakPtr<T>(target_, handler_);
             SignalLoop* loop = SignalLoop::Instance();
+            // A loop whose thread cannot start refuses the handler (the failed start wrote
+            // its line); the subscriber stays, since its target lives.
             if (loop != nullptr) {
                 loop->Post(functor);
             } else {

@@ -23,13 +23,13 @@ SignalLoop* g_instance;
 }  // namespace
 
 SignalLoop::SharedData::~SharedData() {
-    for (unsigned i = 0; i < queue_.GetCount(); ++i) delete queue_.At(i);
+    while (queue_.GetCount() != 0) delete queue_.PopFront();
 }
 
 void SignalLoop::SharedData::Post(Functor* functor) {
     KX_CHECK(functor != nullptr);
     ScopedLock guard(&lock_);
-    queue_.Add(functor);
+    queue_.PushBack(functor);
     work_.Set();
 }
 
@@ -40,8 +40,7 @@ Functor* SignalLoop::SharedData::TakeNext() {
     ScopedLock guard(&lock_);
     // Only this thread takes from the queue, so signalled work is still there.
     KX_CHECK(queue_.GetCount() != 0);
-    Functor* functor = queue_.At(0);
-    queue_.RemoveAt(0);
+    Functor* functor = queue_.PopFront();
     if (queue_.GetCount() == 0) work_.Reset();
     return functor;
 }
@@ -67,7 +66,7 @@ SignalLoop* SignalLoop::Instance() {
 }
 
 SignalLoop::SignalLoop() : shared_(new SharedData) {
-    StartThread(new FunctorFunction1<SharedPtr<SharedData>>(&ThreadMain, shared_));
+    Start();
 }
 
 SignalLoop::~SignalLoop() {
@@ -75,9 +74,26 @@ SignalLoop::~SignalLoop() {
     shared_.Reset();
 }
 
-void SignalLoop::Post(Functor* functor) {
+bool SignalLoop::Start() {
+    if (started_.Load() != 0) return true;
+    ScopedLock guard(&startLock_);
+    if (started_.Load() != 0) return true;
+    if (!StartThread(new FunctorFunction1<SharedPtr<SharedData>>(&ThreadMain, shared_))) {
+        return false;
+    }
+    started_.Store(1);
+    return true;
+}
+
+bool SignalLoop::Post(Functor* functor) {
+    KX_CHECK(functor != nullptr);
     KX_CHECK(!shared_.IsNull());
+    if (!Start()) {
+        delete functor;
+        return false;
+    }
     shared_->Post(functor);
+    return true;
 }
 
 void SignalLoop::ThreadMain(SharedPtr<SharedData> shared) {

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "kx/common/Atomic.h"
 #include "kx/common/CriticalSection.h"
 #include "kx/common/Event.h"
 #include "kx/common/Functor.h"
-#include "kx/common/HybridArray.h"
+#include "kx/common/RingQueue.h"
 #include "kx/common/SharedPtr.h"
 
 namespace kx {
@@ -46,7 +47,7 @@ public:
 
     private:
         CriticalSection lock_;
-        HybridArray<Functor*, 1024> queue_;
+        RingQueue<Functor*, 1024> queue_;
         Event work_;
         bool stopped_;
     };
@@ -55,7 +56,7 @@ public:
     // when the loop object could not be allocated. Never destroyed.
     static SignalLoop* Instance();
 
-    // Creates the shared state and starts the loop thread.
+    // Creates the shared state and starts the loop thread (see Start).
     SignalLoop();
 
     // Asks the thread to stop and lets go of the shared state; does not wait for the thread,
@@ -65,9 +66,17 @@ public:
     SignalLoop(const SignalLoop&) = delete;
     SignalLoop& operator=(const SignalLoop&) = delete;
 
-    // Queues `functor` (not null) to run on the loop thread after everything posted before it;
-    // the loop takes ownership and deletes it after it ran.
-    void Post(Functor* functor);
+    // Starts the loop thread unless it runs already, and returns whether it runs. A start that
+    // fails has written its line (StartThread) and is tried again by the next call, so a loop
+    // recovers once the platform can create threads again. Any thread.
+    bool Start();
+
+    // Queues `functor` (not null) to run on the loop thread after everything posted before it,
+    // starting the thread first if it does not run yet; the loop takes ownership and deletes the
+    // functor after it ran. Returns false when the thread could not be started: the functor has
+    // then been deleted without being run, so nothing piles up behind a loop without a thread,
+    // and the poster may refuse the work that needed it. Any thread.
+    bool Post(Functor* functor);
 
     // The body of a loop thread: takes and runs functors until `shared` is stopped, then lets
     // go of its reference.
@@ -75,6 +84,11 @@ public:
 
 private:
     SharedPtr<SharedData> shared_;
+    // Serializes starts, so that one loop never has two threads; taken without any other
+    // library lock held, and only for a start.
+    CriticalSection startLock_;
+    // 1 once the thread has been started; read without the lock on every Post.
+    AtomicInt32 started_;
 };
 
 }  // namespace common

@@ -33,10 +33,10 @@ Thread::~Thread() {
     if (handle_ != kNotStarted) ClosePlatform();
 }
 
-void Thread::Start() {
+bool Thread::Start() {
     KX_CHECK(handle_ == kNotStarted);
     handle_ = StartPlatform();
-    KX_CHECK(handle_ != kNotStarted);
+    return handle_ != kNotStarted;
 }
 
 void Thread::RequestStop() {

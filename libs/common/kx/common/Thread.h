@@ -27,9 +27,10 @@ public:
     // The thread's work.
     virtual void Run() = 0;
 
-    // Starts the thread with the default stack size. The object must not have been started
-    // before, and the platform must be able to create the thread (both contracts).
-    void Start();
+    // Starts the thread with the default stack size; the object must not be running a thread
+    // already (contract). Returns false when the platform could not create the thread: one
+    // line has then gone to the debugger output, and the object may be started again later.
+    bool Start();
 
     // Asks Run to return.
     void RequestStop();
@@ -37,7 +38,7 @@ public:
     bool IsStopRequested() const;
 
     // Asks Run to return and waits at most 5000 ms for the thread to end. Returns whether it
-    // ended; the thread must have been started (contract).
+    // ended; the thread must have been started successfully (contract).
     bool StopAndWait();
 
     // The platform's id of the thread, 0 until it runs.
@@ -66,7 +67,8 @@ private:
     // Calls `action` for each running thread while the table's lock is held.
     static void ForEachRunning(void (*action)(Thread* thread, unsigned context), unsigned context);
 
-    // Platform parts: create the thread on RunListed (the handle, or kNotStarted on failure);
+    // Platform parts: create the thread on RunListed (the handle, or kNotStarted after the
+    // failure's line);
     // wait for it to end; release the handle.
     uintptr_t StartPlatform();
     bool WaitPlatform(unsigned milliseconds);

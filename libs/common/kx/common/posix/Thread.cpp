@@ -4,6 +4,8 @@
 #include <pthread.h>
 #include <time.h>
 
+#include "kx/common/ThreadStart.h"
+
 namespace kx {
 namespace common {
 
@@ -27,8 +29,10 @@ pthread_t AsThread(uintptr_t handle) {
 
 uintptr_t Thread::StartPlatform() {
     pthread_t thread;
-    if (pthread_create(&thread, nullptr, &ThreadEntry::Run, this) != 0) return kNotStarted;
-    return static_cast<uintptr_t>(thread);
+    const int error = pthread_create(&thread, nullptr, &ThreadEntry::Run, this);
+    if (error == 0) return static_cast<uintptr_t>(thread);
+    ReportThreadStartFailure(error);
+    return kNotStarted;
 }
 
 bool Thread::WaitPlatform(unsigned milliseconds) {

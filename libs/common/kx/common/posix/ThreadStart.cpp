@@ -23,15 +23,17 @@ void* ThreadEntry(void* argument) {
 // The shared object is linked with -z nodelete, so no run-time pinning is needed here.
 bool StartThread(Functor* functor) {
     pthread_attr_t attributes;
-    bool started = false;
-    if (pthread_attr_init(&attributes) == 0) {
+    int error = pthread_attr_init(&attributes);
+    if (error == 0) {
         pthread_t thread;
-        started = pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED) == 0 &&
-                  pthread_create(&thread, &attributes, &ThreadEntry, functor) == 0;
+        error = pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+        if (error == 0) error = pthread_create(&thread, &attributes, &ThreadEntry, functor);
         pthread_attr_destroy(&attributes);
     }
-    if (!started) delete functor;
-    return started;
+    if (error == 0) return true;
+    ReportThreadStartFailure(error);
+    delete functor;
+    return false;
 }
 
 void Sleep(unsigned milliseconds) {

@@ -1,7 +1,11 @@
 #include "kx/common/Thread.h"
 
+#include <errno.h>
 #include <process.h>
 #include <windows.h>
+
+#include "kx/common/ThreadStart.h"
+#include "kx/common/win/ThreadStartFault.h"
 
 namespace kx {
 namespace common {
@@ -31,8 +35,14 @@ void SuspendUnlessCaller(Thread* thread, unsigned callerId) {
 }  // namespace
 
 uintptr_t Thread::StartPlatform() {
-    const uintptr_t handle = _beginthreadex(nullptr, 0, &ThreadEntry::Run, this, 0, nullptr);
-    return handle == 0 ? kNotStarted : handle;
+    int error = EAGAIN;
+    if (!ThreadStartsFailForTesting()) {
+        const uintptr_t handle = _beginthreadex(nullptr, 0, &ThreadEntry::Run, this, 0, nullptr);
+        if (handle != 0) return handle;
+        error = errno;
+    }
+    ReportThreadStartFailure(error);
+    return kNotStarted;
 }
 
 bool Thread::WaitPlatform(unsigned milliseconds) {

@@ -1,9 +1,11 @@
 #include "kx/common/ThreadStart.h"
 
+#include <errno.h>
 #include <process.h>
 #include <windows.h>
 
 #include "kx/common/Atomic.h"
+#include "kx/common/win/ThreadStartFault.h"
 
 namespace kx {
 namespace common {
@@ -11,6 +13,7 @@ namespace common {
 namespace {
 
 AtomicInt32 g_modulePinned;
+AtomicInt32 g_startsFail;
 
 // Keeps the module that contains this code loaded until the process ends: a game that frees
 // the library while a background thread still runs in it would otherwise crash.
@@ -29,13 +32,24 @@ void __cdecl ThreadEntry(void* argument) {
 
 }  // namespace
 
+void SetThreadStartsFailForTesting(bool fail) {
+    g_startsFail.Store(fail ? 1 : 0);
+}
+
+bool ThreadStartsFailForTesting() {
+    return g_startsFail.Load() != 0;
+}
+
 bool StartThread(Functor* functor) {
     PinModuleOnce();
-    if (_beginthread(&ThreadEntry, 0, functor) == static_cast<uintptr_t>(-1)) {
-        delete functor;
-        return false;
+    int error = EAGAIN;
+    if (!ThreadStartsFailForTesting()) {
+        if (_beginthread(&ThreadEntry, 0, functor) != static_cast<uintptr_t>(-1)) return true;
+        error = errno;
     }
-    return true;
+    ReportThreadStartFailure(error);
+    delete functor;
+    return false;
 }
 
 void Sleep(unsigned milliseconds) {
