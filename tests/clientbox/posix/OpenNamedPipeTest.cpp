@@ -1,5 +1,6 @@
 #include "kx/clientbox/OpenNamedPipe.h"
 
+#include <errno.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -69,8 +70,9 @@ TEST(OpenNamedPipeTest, PathFallsBackToAPrivateDirectoryUnderTmp) {
     EXPECT_EQ(status.st_mode & 077, 0u);
 }
 
-TEST(OpenNamedPipeTest, PrivateDirectoryIsCreatedClosedAndRefusedWhenOpenOrNotADirectory) {
+TEST(OpenNamedPipeTest, PrivateDirectoryIsCreatedClosedAndRefusedWhenOthersCouldUseIt) {
     ScratchDirectory scratch;
+    const char* refusal = nullptr;
     const std::string fresh = scratch.Path() + "/fresh";
     ASSERT_TRUE(PreparePrivateDirectory(fresh.c_str()));
     struct stat status;
@@ -79,20 +81,34 @@ TEST(OpenNamedPipeTest, PrivateDirectoryIsCreatedClosedAndRefusedWhenOpenOrNotAD
     EXPECT_TRUE(PreparePrivateDirectory(fresh.c_str()));
 
     ASSERT_EQ(chmod(fresh.c_str(), 0755), 0);
-    EXPECT_FALSE(PreparePrivateDirectory(fresh.c_str()));
+    EXPECT_FALSE(PreparePrivateDirectory(fresh.c_str(), &refusal));
+    EXPECT_STREQ(refusal, "is open to other users (mode must be 0700)");
+    EXPECT_EQ(errno, 0);
 
     const std::string link = scratch.Path() + "/link";
     const std::string closed = scratch.Path() + "/closed";
     ASSERT_TRUE(PreparePrivateDirectory(closed.c_str()));
     ASSERT_EQ(symlink(closed.c_str(), link.c_str()), 0);
-    EXPECT_FALSE(PreparePrivateDirectory(link.c_str()));
+    EXPECT_FALSE(PreparePrivateDirectory(link.c_str(), &refusal));
+    EXPECT_STREQ(refusal, "is not a directory");
+
+    if (geteuid() == 0) {  // only root can give a directory to another user
+        const std::string foreign = scratch.Path() + "/foreign";
+        ASSERT_TRUE(PreparePrivateDirectory(foreign.c_str()));
+        ASSERT_EQ(chown(foreign.c_str(), 12345, 12345), 0);
+        EXPECT_FALSE(PreparePrivateDirectory(foreign.c_str(), &refusal));
+        EXPECT_STREQ(refusal, "belongs to another user");
+    }
 
     const std::string file = scratch.Path() + "/file";
-    FILE* created = fopen(file.c_str(), "w");
+    FILE* created = fopen(file.c_str(), "we");
     ASSERT_NE(created, nullptr);
     fclose(created);
     chmod(file.c_str(), 0600);
     EXPECT_FALSE(PreparePrivateDirectory(file.c_str()));
+    EXPECT_FALSE(PreparePrivateDirectory((scratch.Path() + "/no/parent").c_str(), &refusal));
+    EXPECT_STREQ(refusal, "cannot be created");
+    EXPECT_EQ(errno, ENOENT);
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "TestPipePeer.h"
+#include "kx/clientbox/win/PipeClientFlags.h"
+#include "kx/clientbox/win/PipeServerUser.h"
+#include "kx/clientbox/win/ProcessUser.h"
 
 namespace {
 
@@ -12,7 +15,10 @@ using clientbox_test::TestPipeServer;
 using clientbox_test::UniquePipeName;
 using kx::clientbox::InvalidPipeHandle;
 using kx::clientbox::OpenNamedPipe;
+using kx::clientbox::PipeClientSecurityFlags;
 using kx::clientbox::PipeHandle;
+using kx::clientbox::PipeServerRunsAs;
+using kx::clientbox::ProcessUser;
 
 TEST(OpenNamedPipeTest, OpensAServedNameAndRefusesNamesOutsideThePipeNamespace) {
     TestPipeServer server(UniquePipeName());
@@ -23,6 +29,30 @@ TEST(OpenNamedPipeTest, OpensAServedNameAndRefusesNamesOutsideThePipeNamespace) 
     for (const char* name : {"", ".", "..", "..\\x", "a/../b", "a\\.\\b"}) {
         EXPECT_EQ(OpenNamedPipe(name), InvalidPipeHandle()) << name;
     }
+}
+
+// Wine ignores these flags, so what is checked here is the choice itself: quality of service
+// given, identification at most, no dynamic tracking and no effective-only restriction.
+TEST(OpenNamedPipeTest, ClientsLetTheServerIdentifyButNeverImpersonateThem) {
+    EXPECT_EQ(PipeClientSecurityFlags() & SECURITY_VALID_SQOS_FLAGS,
+              static_cast<DWORD>(SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION));
+}
+
+// The served pipe above was accepted: its server runs as this user. Here the same server is
+// compared with another user.
+TEST(OpenNamedPipeTest, ServerUserIsComparedWithTheGivenUser) {
+    TestPipeServer server(UniquePipeName());
+    const PipeHandle handle = OpenNamedPipe(server.GetName().c_str());
+    ASSERT_NE(handle, InvalidPipeHandle());
+    const ProcessUser self(GetCurrentProcess());
+    ASSERT_NE(self.Sid(), nullptr);
+    EXPECT_TRUE(PipeServerRunsAs(handle, self.Sid()));
+    BYTE system[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof(system);
+    ASSERT_TRUE(CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &size));
+    ASSERT_FALSE(EqualSid(system, self.Sid()));
+    EXPECT_FALSE(PipeServerRunsAs(handle, system));
+    CloseHandle(handle);
 }
 
 }  // namespace

@@ -2,12 +2,14 @@
 
 #include <cstdio>
 
+#include "kx/common/OpenFile.h"
+
 namespace kx {
 namespace common {
 
 bool ReadFileContents(const char* path, unsigned maxSize, HybridArray<char, 0>& bytes) {
     bytes.Clear();
-    std::FILE* file = std::fopen(path, "rb");
+    std::FILE* file = OpenFileForReading(path);
     if (file == nullptr) return false;
 
     bool read = false;

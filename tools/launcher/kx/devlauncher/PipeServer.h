@@ -10,7 +10,7 @@ namespace kx {
 namespace devlauncher {
 
 // Where a client finds the pipe `name`: "\\.\pipe\<name>" on Windows; on POSIX the socket
-// "<dir>/<name>", dir being $XDG_RUNTIME_DIR when set, else /tmp/halyx-<uid>.
+// "<dir>/<name>" in the directory of the library's pipe contract (kx/clientbox/posix/PipePath.h).
 std::string PipeLocation(const std::string& name);
 
 // The server end of one connected client, a byte stream in both directions. Used by one thread
@@ -37,8 +37,8 @@ private:
 };
 
 // A listening pipe that hands out one PipeConnection per client, any number at once. On POSIX
-// it accepts only clients of the launcher's own user. Accept runs on one thread; Stop may be
-// called from any thread.
+// it accepts only clients of the launcher's own (effective) user. Accept runs on one thread; Stop
+// may be called from any thread.
 class PipeServer {
 public:
     struct Impl;

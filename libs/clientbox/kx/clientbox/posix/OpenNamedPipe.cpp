@@ -7,21 +7,10 @@
 
 #include "kx/clientbox/posix/PipePath.h"
 #include "kx/common/Contract.h"
+#include "kx/logger/LogRecord.h"
 
 namespace kx {
 namespace clientbox {
-
-namespace {
-
-// Only a peer of our own user may serve us.
-bool PeerIsSameUser(int fd) {
-    struct ucred credentials;
-    socklen_t length = sizeof(credentials);
-    return getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) == 0 &&
-           length == sizeof(credentials) && credentials.uid == geteuid();
-}
-
-}  // namespace
 
 PipeHandle OpenNamedPipe(const char* name) {
     KX_CHECK(name != nullptr);
@@ -33,8 +22,13 @@ PipeHandle OpenNamedPipe(const char* name) {
     }
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return InvalidPipeHandle();
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
-        !PeerIsSameUser(fd)) {
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        close(fd);
+        return InvalidPipeHandle();
+    }
+    if (!PeerIsPipeUser(fd)) {
+        KX_LOG(common::kLogError) << "Refused the pipe " << name
+                                  << ": its server does not run as this user.";
         close(fd);
         return InvalidPipeHandle();
     }

@@ -3,8 +3,11 @@
 #include <string.h>
 #include <windows.h>
 
+#include "kx/clientbox/win/PipeClientFlags.h"
+#include "kx/clientbox/win/PipeServerUser.h"
 #include "kx/common/Contract.h"
 #include "kx/common/HybridArray.h"
+#include "kx/logger/LogRecord.h"
 
 namespace kx {
 namespace clientbox {
@@ -39,8 +42,18 @@ PipeHandle OpenNamedPipe(const char* name) {
     common::HybridArray<char, 256> path;
     path.AddRange(kPipePrefix, sizeof(kPipePrefix) - 1);
     path.AddRange(name, static_cast<unsigned>(strlen(name)) + 1);
-    return CreateFileA(path.GetData(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                       FILE_FLAG_OVERLAPPED, nullptr);
+    const HANDLE pipe =
+        CreateFileA(path.GetData(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OVERLAPPED | PipeClientSecurityFlags(), nullptr);
+    if (pipe == INVALID_HANDLE_VALUE) return InvalidPipeHandle();
+    // Another user's process may have created the name first: its server is no launcher of ours.
+    if (!PipeServerIsOwnUser(pipe)) {
+        KX_LOG(common::kLogError) << "Refused the pipe " << name
+                                  << ": its server does not run as this user.";
+        CloseHandle(pipe);
+        return InvalidPipeHandle();
+    }
+    return pipe;
 }
 
 }  // namespace clientbox

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "kx/common/HybridArray.h"
+#include "kx/common/OpenFile.h"
 
 namespace kx {
 namespace common {
@@ -37,7 +38,7 @@ bool BuildValuePath(HybridArray<char, 0>& path) {
 bool ReadInstallDirValue(char* buffer) {
     HybridArray<char, 0> path;
     if (!BuildValuePath(path)) return false;
-    std::FILE* file = std::fopen(path.GetData(), "rb");
+    std::FILE* file = OpenFileForReading(path.GetData());
     if (file == nullptr) return false;
     // One byte more than the value may hold tells a value that fits from one that does not.
     char line[kInstallDirValueSize + 1];

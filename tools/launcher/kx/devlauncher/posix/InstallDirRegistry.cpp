@@ -1,9 +1,8 @@
 #include "kx/devlauncher/InstallDirRegistry.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
+#include "kx/common/FileContents.h"
 #include "kx/devlauncher/AtomicWrite.h"
 
 namespace kx {
@@ -12,6 +11,8 @@ namespace devlauncher {
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr unsigned kMaxStandInSize = 64 * 1024;
 
 // The stand-in file, or an empty path when neither $XDG_CONFIG_HOME nor $HOME is set.
 fs::path StandInFile(const std::string& key) {
@@ -57,11 +58,12 @@ bool RegisterInstallDir(const fs::path& dir, std::string* error, const std::stri
 }
 
 bool ReadInstallDir(std::string* value, const std::string& key) {
-    std::ifstream in(StandInFile(key), std::ios::binary);
-    if (!in) {
+    // Read as the library reads it: close-on-exec, and no more than a path can hold.
+    common::HybridArray<char, 0> bytes;
+    if (!common::ReadFileContents(StandInFile(key).c_str(), kMaxStandInSize, bytes)) {
         return false;
     }
-    value->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    value->assign(bytes.GetCount() > 0 ? bytes.GetData() : "", bytes.GetCount());
     return true;
 }
 

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <thread>
 
-#include "kx/devlauncher/posix/SocketDirectory.h"
+#include "kx/clientbox/posix/PipePath.h"
 
 namespace kx {
 namespace devlauncher {
@@ -91,7 +91,8 @@ struct PipeServer::Impl {
 };
 
 std::string PipeLocation(const std::string& name) {
-    return SocketDirectory() + "/" + name;
+    const clientbox::PipeDirectory directory;
+    return std::string(directory.Path()) + "/" + name;
 }
 
 PipeConnection::PipeConnection(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -154,7 +155,13 @@ PipeServer::OpenResult PipeServer::Open(const std::string& name, std::string* er
         *error = Reason("cannot create a pipe");
         return OpenResult::kFailed;
     }
-    if (SocketDirectoryIsFallback() && !EnsurePrivateDirectory(SocketDirectory(), error)) {
+    const clientbox::PipeDirectory directory;
+    const char* refusal = nullptr;
+    if (!directory.Prepare(&refusal)) {
+        *error = std::string(directory.Path()) + " " + refusal;
+        if (errno != 0) {
+            *error += std::string(": ") + std::strerror(errno);
+        }
         return OpenResult::kFailed;
     }
     sockaddr_un address{};
@@ -224,10 +231,7 @@ std::unique_ptr<PipeConnection> PipeServer::Accept() {
             }
             continue;
         }
-        ucred peer{};
-        socklen_t length = sizeof(peer);
-        if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 ||
-            peer.uid != ::getuid()) {
+        if (!clientbox::PeerIsPipeUser(fd)) {
             ::close(fd);  // only this user's programs may talk to this user's launcher
             continue;
         }

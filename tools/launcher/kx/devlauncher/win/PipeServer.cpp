@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "kx/clientbox/win/PipeClientFlags.h"
+#include "kx/devlauncher/win/PipeSecurity.h"
+
 namespace kx {
 namespace devlauncher {
 
@@ -81,12 +84,14 @@ bool Finish(HANDLE file, Overlapped& op, BOOL started, HANDLE stop, DWORD* trans
     return ::GetOverlappedResult(file, op.Get(), transferred, FALSE) != 0;
 }
 
-HANDLE CreateInstance(const std::string& location, bool first) {
+// Every instance refuses remote clients and carries `security`. Only the first one asks to be
+// the first instance of its name: the later ones of this server would fail with that flag.
+HANDLE CreateInstance(const std::string& location, bool first, PipeSecurity& security) {
     return ::CreateNamedPipeA(
         location.c_str(),
         PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0),
         PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
-        PIPE_UNLIMITED_INSTANCES, kPipeBufferSize, kPipeBufferSize, 0, nullptr);
+        PIPE_UNLIMITED_INSTANCES, kPipeBufferSize, kPipeBufferSize, 0, security.Attributes());
 }
 
 }  // namespace
@@ -107,6 +112,7 @@ struct Listener {
 struct PipeServer::Impl {
     std::shared_ptr<StopEvent> stop = std::make_shared<StopEvent>();
     std::vector<std::unique_ptr<Listener>> listeners;
+    PipeSecurity security;
     HANDLE nameOwner = nullptr;  // named mutex held while serving the name
 
     // Starts waiting for a client on `pipe`. Returns null when the wait cannot start.
@@ -202,6 +208,11 @@ PipeServer::OpenResult PipeServer::Open(const std::string& name, std::string* er
         *error = "cannot create an event (error " + std::to_string(::GetLastError()) + ")";
         return OpenResult::kFailed;
     }
+    if (impl_->security.Attributes() == nullptr) {
+        *error = "cannot build the pipe's security descriptor (error " +
+                 std::to_string(::GetLastError()) + ")";
+        return OpenResult::kFailed;
+    }
     // A named mutex claims the name among launchers of this session; Wine does not enforce
     // FILE_FLAG_FIRST_PIPE_INSTANCE, and the mutex also settles two launchers starting at once.
     const std::string mutexName = "Local\\halyx_pipe_" + name;
@@ -218,8 +229,9 @@ PipeServer::OpenResult PipeServer::Open(const std::string& name, std::string* er
     // The pipe of a launcher that was just killed may linger a moment, so only a pipe that
     // stays counts.
     for (int attempt = 0;; ++attempt) {
-        const HANDLE probe = ::CreateFileA(location_.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                           nullptr, OPEN_EXISTING, 0, nullptr);
+        const HANDLE probe =
+            ::CreateFileA(location_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                          OPEN_EXISTING, clientbox::PipeClientSecurityFlags(), nullptr);
         const bool exists = probe != INVALID_HANDLE_VALUE || ::GetLastError() == ERROR_PIPE_BUSY;
         if (probe != INVALID_HANDLE_VALUE) {
             ::CloseHandle(probe);
@@ -235,7 +247,7 @@ PipeServer::OpenResult PipeServer::Open(const std::string& name, std::string* er
     for (std::size_t i = 0; i < kListeningInstances; ++i) {
         // The first instance is made with FILE_FLAG_FIRST_PIPE_INSTANCE: on Windows it fails
         // when another server already owns the name.
-        const HANDLE pipe = CreateInstance(location_, i == 0);
+        const HANDLE pipe = CreateInstance(location_, i == 0, impl_->security);
         if (pipe == INVALID_HANDLE_VALUE) {
             const DWORD code = ::GetLastError();
             if (i == 0 && (code == ERROR_ACCESS_DENIED || code == ERROR_PIPE_BUSY)) {
@@ -270,7 +282,7 @@ std::unique_ptr<PipeConnection> PipeServer::Accept() {
             auto connection = std::make_unique<PipeConnection::Impl>();
             connection->pipe = listener->pipe;
             connection->stop = impl_->stop;
-            const HANDLE fresh = CreateInstance(location_, false);
+            const HANDLE fresh = CreateInstance(location_, false, impl_->security);
             std::unique_ptr<Listener> replacement =
                 fresh == INVALID_HANDLE_VALUE ? nullptr : impl_->Listen(fresh);
             if (replacement) {
