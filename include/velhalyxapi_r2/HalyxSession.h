@@ -45,8 +45,9 @@ public:
                         unsigned int productId, unsigned int slotId);
     // Does nothing: nothing is sent and the listener is never called.
     void GetNetworkTraffic(unsigned int requestId, IGetNetworkTrafficListener* listener);
-    // The localized text (UTF-16) for key (UTF-16) in languageCode (UTF-8); never null, empty
-    // when unknown. Valid until the next GetLocText call or the end of the session state.
+    // The localized text (UTF-16) for key (UTF-16) in languageCode (1 to 16 ASCII letters,
+    // digits, '-' and '_'); never null, empty when unknown or when the code has another form.
+    // Valid until the next GetLocText call or the end of the session state.
     const unsigned short* GetLocText(const unsigned short* key, const char* languageCode);
 
 private:

@@ -17,9 +17,13 @@ public:
 
     // The key exists but has no value.
     void CreateKeyWithoutValue();
-    // The value is exactly `bytes`; on Windows a string value with a terminating zero, or raw
-    // bytes without one when `terminated` is false.
-    void SetValue(const std::string& bytes, bool terminated = true);
+    // The value is the UTF-8 text `text`: on Windows a string value (REG_SZ) of its UTF-16
+    // form, stored with a terminating zero unless `terminated` is false; on POSIX the file
+    // holds exactly `text`.
+    void SetValue(const std::string& text, bool terminated = true);
+    // The value is not valid text: a string value with a lone surrogate (Windows), bytes that
+    // are not UTF-8 (POSIX).
+    void SetInvalidText();
     // Neither key nor value exists.
     void RemoveKey();
 };

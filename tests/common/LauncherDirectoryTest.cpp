@@ -26,8 +26,7 @@ TEST(LauncherDirectoryTest, KeyWithoutUsableValueGivesSlash) {
     EXPECT_EQ(Directory(), "/");
     setting.SetValue("");
     EXPECT_EQ(Directory(), "/");
-    // Not UTF-8.
-    setting.SetValue("C:\\L\xE4uncher");
+    setting.SetInvalidText();
     EXPECT_EQ(Directory(), "/");
 }
 
@@ -41,6 +40,8 @@ TEST(LauncherDirectoryTest, SlashIsAppendedUnlessOneEndsTheValue) {
     EXPECT_EQ(Directory(), "/opt/launcher/");
     setting.SetValue("D:\\Spiele\\L\xC3\xA4uncher");
     EXPECT_EQ(Directory(), "D:\\Spiele\\L\xC3\xA4uncher/");
+    setting.SetValue("D:\\\xE3\x83\xA9\xE3\x83\xB3\xE3\x83\x81\xE3\x83\xA3\xE3\x83\xBC");
+    EXPECT_EQ(Directory(), "D:\\\xE3\x83\xA9\xE3\x83\xB3\xE3\x83\x81\xE3\x83\xA3\xE3\x83\xBC/");
 }
 
 TEST(LauncherDirectoryTest, ValueFillingTheBufferIsReadWhole) {

@@ -84,10 +84,24 @@ TEST_F(LocalizationCacheTest, NullKeyIsTheEmptyKey) {
     EXPECT_EQ(Text("", "en"), "for the empty key");
 }
 
-TEST_F(LocalizationCacheTest, NullOrEmptyLanguageSelectsTheBareFileName) {
+TEST_F(LocalizationCacheTest, OnlyWellFormedLanguageCodesReachTheFileSystem) {
     WriteLanguage("", "Title\tno language");
-    EXPECT_EQ(Text("Title", nullptr), "no language");
-    EXPECT_EQ(Text("Title", ""), "no language");
+    EXPECT_EQ(Text("Title", nullptr), "");
+    EXPECT_EQ(Text("Title", ""), "");
+
+    // A code that climbs out of data/loc/ finds nothing, although the file it names exists.
+    install_.WriteFile("data/de_loc.txt", "Title\toutside");
+    EXPECT_EQ(Text("Title", "../de"), "");
+    EXPECT_EQ(Text("Title", "..\\de"), "");
+    WriteLanguage("e n", "Title\tspace");
+    EXPECT_EQ(Text("Title", "e n"), "");
+
+    const std::string longest = "zh-Hant_TW-12345";
+    ASSERT_EQ(longest.size(), 16u);
+    WriteLanguage(longest, "Title\tlongest");
+    EXPECT_EQ(Text("Title", longest.c_str()), "longest");
+    WriteLanguage(longest + "6", "Title\ttoo long");
+    EXPECT_EQ(Text("Title", (longest + "6").c_str()), "");
 }
 
 TEST(LocalizationCacheNoLauncherTest, MissingKeyMeansCurrentDirectory) {

@@ -235,6 +235,23 @@ TEST(StringTest, SplitCutsAtEverySeparator) {
     EXPECT_EQ(pieces.GetCount(), 2u);
 }
 
+TEST(StringTest, SplitStopsAtTheLimitAndLeavesTheRestUncut) {
+    HybridArray<String, 0> pieces;
+    EXPECT_TRUE(String("a,b,c,d").Split(',', pieces, 3));
+    ASSERT_EQ(pieces.GetCount(), 3u);
+    EXPECT_STREQ(pieces.At(2).GetUtf8(), "c");
+
+    // Reaching the limit exactly with the remainder still gives every piece.
+    pieces.Clear();
+    EXPECT_TRUE(String("a,b").Split(',', pieces, 2));
+    ASSERT_EQ(pieces.GetCount(), 2u);
+    EXPECT_STREQ(pieces.At(1).GetUtf8(), "b");
+
+    pieces.Clear();
+    EXPECT_TRUE(String(std::string(100000, ',')).Split(',', pieces, 3));
+    EXPECT_EQ(pieces.GetCount(), 3u);
+}
+
 TEST(StringTest, NumberParsing) {
     EXPECT_EQ(String(" 42 ").ToUInt64(), 42u);
     EXPECT_EQ(String("4x2").ToUInt64(), 0u);

@@ -77,7 +77,7 @@ protected:
     }
 
     ScratchDir dir_;
-    SavegameStore store_{dir_.Path()};
+    SavegameStore store_{dir_.Path(), "pipe"};
     SlotLocks locks_;
     LauncherConfig config_;
     std::ostringstream logText_;
@@ -241,6 +241,35 @@ TEST_F(ClientSessionTest, EndOfSessionDiscardsWritesAndReleasesLocks) {
     }
     EXPECT_EQ(Load(a_, 3), "old");
     EXPECT_EQ(AskOne(b_, StartWriteRequest(114, 7, 3, true)).startwritesavegame().status(),
+              pb::StartWriteSavegameRsp::Ok);
+}
+
+TEST_F(ClientSessionTest, WritersAboveTheLimitAndOverlongNamesAreRefused) {
+    services_.maxWriters = 2;
+    for (std::uint32_t slot : {1, 2}) {
+        ASSERT_EQ(AskOne(a_, StartWriteRequest(140, 7, slot, true)).startwritesavegame().status(),
+                  pb::StartWriteSavegameRsp::Ok);
+    }
+    EXPECT_EQ(AskOne(a_, StartWriteRequest(141, 7, 3, true)).startwritesavegame().status(),
+              pb::StartWriteSavegameRsp::Failed);
+    EXPECT_NE(logText_.str().find("open writers"), std::string::npos) << logText_.str();
+    EXPECT_EQ(AskOne(b_, StartWriteRequest(142, 7, 3, true)).startwritesavegame().status(),
+              pb::StartWriteSavegameRsp::Ok);
+
+    // Each character above U+FFFF takes two UTF-16 units: 127 of them and one more make 255.
+    std::string longest;
+    for (int i = 0; i < 127; ++i) {
+        longest += "\xF0\x9F\x98\x80";
+    }
+    EXPECT_TRUE(AskOne(a_, StopWriteRequest(7, 1, longest + "a", true)).has_stopwritesavegame());
+    EXPECT_TRUE(AskOne(a_, StopWriteRequest(7, 2, longest + "\xF0\x9F\x98\x80", true))
+                    .has_stopwritesavegame());
+    EXPECT_NE(logText_.str().find("refused to store"), std::string::npos) << logText_.str();
+    const pb::Rsp list = AskOne(a_, ListRequest(143, 7));
+    ASSERT_EQ(list.listsavegames().savegameinfos_size(), 1);
+    EXPECT_EQ(list.listsavegames().savegameinfos(0).slotid(), 1u);
+    // The refused stop-write still closed its writer.
+    EXPECT_EQ(AskOne(a_, StartWriteRequest(144, 7, 4, true)).startwritesavegame().status(),
               pb::StartWriteSavegameRsp::Ok);
 }
 

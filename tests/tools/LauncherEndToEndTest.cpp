@@ -51,10 +51,7 @@ protected:
         const auto deadline = std::chrono::steady_clock::now() + kPatience;
         while (process && std::chrono::steady_clock::now() < deadline) {
             // Ready once it answers: a pipe that merely opens may be a dying launcher's.
-            pb::Rsp rsp;
-            auto probe = PipeClient::Connect(PipeLocation(pipe_));
-            if (probe && SendRequest(*probe, LoginRequest(1)) &&
-                ReadAnswer(*probe, &rsp, std::chrono::seconds(2))) {
+            if (TryServed()) {
                 return process;
             }
             if (process->WaitExit(std::chrono::milliseconds(50))) {
@@ -62,6 +59,17 @@ protected:
             }
         }
         ADD_FAILURE() << "the launcher did not come up; its log:\n" << ReadWholeFile(log_);
+        return nullptr;
+    }
+
+    // A connection whose login request was answered, or null.
+    std::unique_ptr<PipeClient> TryServed() {
+        pb::Rsp rsp;
+        auto client = PipeClient::Connect(PipeLocation(pipe_));
+        if (client && SendRequest(*client, LoginRequest(1)) &&
+            ReadAnswer(*client, &rsp, std::chrono::seconds(2))) {
+            return client;
+        }
         return nullptr;
     }
 
@@ -364,15 +372,44 @@ TEST_F(LauncherEndToEnd, KilledDuringAWriteKeepsThePreviousSavegame) {
 TEST_F(LauncherEndToEnd, ASecondLauncherOnTheSamePipeExitsWithThree) {
     auto first = Start();
     ASSERT_TRUE(first);
-    auto second =
-        LauncherProcess::Start({"--data-dir", (dir_.Path() / "other").string(), "--pipe", pipe_},
-                               dir_.Path() / "second.log");
+    auto client = Connect();
+    ASSERT_TRUE(client);
+    ASSERT_EQ(Ask(*client, StartWriteRequest(1, kProduct, 2, true)).startwritesavegame().status(),
+              pb::StartWriteSavegameRsp::Ok);
+    ASSERT_EQ(Ask(*client, WriteRequest(2, kProduct, 2, "pending")).writesavegame().byteswritten(),
+              7u);
+    auto second = LauncherProcess::Start({"--data-dir", data_.string(), "--pipe", pipe_},
+                                         dir_.Path() / "second.log");
     ASSERT_TRUE(second);
     EXPECT_EQ(second->WaitExit(kPatience), std::optional<int>(3));
     EXPECT_NE(ReadWholeFile(dir_.Path() / "second.log").find("already served"), std::string::npos);
-    auto client = Connect();  // the first one is unharmed
-    ASSERT_TRUE(client);
-    EXPECT_TRUE(Ask(*client, LoginRequest(1)).has_getlogindetails());
+    // The first one is unharmed, its pending write included.
+    ASSERT_TRUE(Ask(*client, StopWriteRequest(kProduct, 2, "kept", true)).has_stopwritesavegame());
+    EXPECT_EQ(Load(*client, 2), "pending");
+}
+
+TEST_F(LauncherEndToEnd, ConnectionsAboveTheLimitAreClosedWhileTheOthersAreServed) {
+    auto launcher = Start({"--max-connections", "2"});
+    ASSERT_TRUE(launcher);
+    // Retried: the launcher may still count the start-up probe for a moment.
+    auto served = [this] {
+        const auto deadline = std::chrono::steady_clock::now() + kPatience;
+        std::unique_ptr<PipeClient> client;
+        while (!(client = TryServed()) && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return client;
+    };
+    auto first = served();
+    auto second = served();
+    ASSERT_TRUE(first && second);
+    auto third = Connect();
+    ASSERT_TRUE(third);
+    EXPECT_TRUE(third->WaitClosed(kPatience));
+    EXPECT_NE(ReadWholeFile(log_).find("refused a connection"), std::string::npos);
+    first.reset();
+    EXPECT_TRUE(served()) << "the closed connection's place stayed taken";
+    EXPECT_TRUE(Ask(*second, LoginRequest(3)).has_getlogindetails());
 }
 
 TEST_F(LauncherEndToEnd, BrokenClientFramesCloseOnlyThatConnection) {

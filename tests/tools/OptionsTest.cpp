@@ -47,6 +47,11 @@ TEST(Options, EveryOptionInBothSpellings) {
     EXPECT_EQ(*options.settings.faults.closeAfter, 0u);
     EXPECT_EQ(options.settings.faults.malformed, MalformedAnswer::kReadOutside);
     EXPECT_EQ(options.settings.faults.malformedAfter, 3u);
+
+    Options limits;
+    ASSERT_TRUE(Parse({"--max-connections=3", "--max-writers", "2"}, &limits, &error)) << error;
+    EXPECT_EQ(limits.settings.maxConnections, 3u);
+    EXPECT_EQ(limits.settings.maxWritersPerClient, 2u);
 }
 
 TEST(Options, RefusesWhatItDoesNotUnderstand) {
@@ -62,6 +67,8 @@ TEST(Options, RefusesWhatItDoesNotUnderstand) {
         {"--verbose=1"},
         {"--data-dir="},
         {"--part-size", "99999999"},
+        {"--max-connections", "0"},
+        {"--max-writers=0"},
     };
     for (const auto& args : bad) {
         Options options;

@@ -51,7 +51,7 @@ protected:
     }
 
     ScratchDir dir_;
-    SavegameStore store_{dir_.Path() / "data"};
+    SavegameStore store_{dir_.Path() / "data", "pipe_a"};
 };
 
 TEST_F(SavegameStoreTest, CommitStoresDataAndNameTogether) {
@@ -141,14 +141,33 @@ TEST_F(SavegameStoreTest, TornAndForeignFilesAreNotSavegames) {
     EXPECT_EQ(Load(5, 3), "<none>");
 }
 
-TEST_F(SavegameStoreTest, PrepareRemovesLeftoverTemporaryFiles) {
+TEST_F(SavegameStoreTest, PrepareRemovesOnlyItsOwnersLeftoverTemporaryFiles) {
     Store(5, 1, "kept", "kept");
     const fs::path product = dir_.Path() / "data" / "5";
-    WriteWholeFile(product / "1.12345-1.tmp", "half a write from a launcher that died");
+    fs::path leftover;  // what a launcher of this owner that died during a write leaves behind
+    {
+        auto died = store_.BeginWrite(5, 2);
+        ASSERT_TRUE(died);
+        for (const auto& file : fs::directory_iterator(product)) {
+            if (file.path().extension() == ".tmp") {
+                leftover = file.path();
+            }
+        }
+    }
+    WriteWholeFile(leftover, "half a write");
+
+    SavegameStore neighbour(dir_.Path() / "data", "pipe_b");
+    auto live = neighbour.BeginWrite(5, 3);
+    ASSERT_TRUE(live);
+    ASSERT_EQ(live->Append("whole"), 5u);
+
+    SavegameStore restarted(dir_.Path() / "data", "pipe_a");
     std::string error;
-    ASSERT_TRUE(store_.Prepare(&error));
-    EXPECT_FALSE(fs::exists(product / "1.12345-1.tmp"));
+    ASSERT_TRUE(restarted.Prepare(&error));
+    EXPECT_FALSE(fs::exists(leftover));
+    EXPECT_TRUE(live->Commit("whole"));
     EXPECT_EQ(Load(5, 1), "kept");
+    EXPECT_EQ(Load(5, 3), "whole");
 }
 
 TEST_F(SavegameStoreTest, RemoveReportsWhatHappened) {
@@ -161,7 +180,7 @@ TEST_F(SavegameStoreTest, RemoveReportsWhatHappened) {
 
 TEST_F(SavegameStoreTest, PrepareFailsWhenTheRootIsAFile) {
     WriteWholeFile(dir_.Path() / "plain", "x");
-    SavegameStore store(dir_.Path() / "plain");
+    SavegameStore store(dir_.Path() / "plain", "pipe_a");
     std::string error;
     EXPECT_FALSE(store.Prepare(&error));
     EXPECT_NE(error.find("data directory"), std::string::npos);

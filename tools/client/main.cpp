@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
             std::cout << hc::ClientUsageText();
             return hc::kExitOk;
         case hc::ClientOptions::Command::kLogin:
-            return hc::RunLogin(loop, options.productId);
+            return hc::RunLogin(loop, options.productId, options.showSecrets);
         case hc::ClientOptions::Command::kList:
             return hc::RunList(loop, options.productId);
         case hc::ClientOptions::Command::kGet:

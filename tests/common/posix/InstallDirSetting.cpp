@@ -42,10 +42,14 @@ void InstallDirSetting::CreateKeyWithoutValue() {
     std::ofstream(KeyDirectory() / "InstallDir", std::ios::binary | std::ios::trunc);
 }
 
-void InstallDirSetting::SetValue(const std::string& bytes, bool) {
+void InstallDirSetting::SetValue(const std::string& text, bool) {
     CreateKeyWithoutValue();
     std::ofstream file(KeyDirectory() / "InstallDir", std::ios::binary | std::ios::trunc);
-    file << bytes;
+    file << text;
+}
+
+void InstallDirSetting::SetInvalidText() {
+    SetValue("/opt/l\xE4uncher");
 }
 
 void InstallDirSetting::RemoveKey() {

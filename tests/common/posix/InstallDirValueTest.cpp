@@ -9,7 +9,6 @@
 
 namespace {
 
-using kx::common::kInstallDirValueSize;
 using kx::common::ReadInstallDirValue;
 using kx::testing::TempDirectory;
 
@@ -40,9 +39,9 @@ private:
 };
 
 std::string Read(bool* opened) {
-    char buffer[kInstallDirValueSize] = {};
-    *opened = ReadInstallDirValue(buffer);
-    return std::string(buffer, strnlen(buffer, sizeof(buffer)));
+    kx::common::String value;
+    *opened = ReadInstallDirValue(value);
+    return value.GetUtf8();
 }
 
 TEST(InstallDirValueTest, FallsBackToConfigBelowHome) {

@@ -4,12 +4,25 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace kx {
 namespace testing {
 
 namespace {
 
-constexpr char kKey[] = "SOFTWARE\\Velmora\\Launcher";
+constexpr wchar_t kKey[] = L"SOFTWARE\\Velmora\\Launcher";
+
+// Stores `units` (counted in full, zeros included) as a string value.
+void StoreString(const std::vector<wchar_t>& units) {
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_WRITE, &key), ERROR_SUCCESS);
+    EXPECT_EQ(
+        RegSetValueExW(key, L"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(units.data()),
+                       static_cast<DWORD>(units.size() * sizeof(wchar_t))),
+        ERROR_SUCCESS);
+    RegCloseKey(key);
+}
 
 }  // namespace
 
@@ -25,27 +38,30 @@ void InstallDirSetting::CreateKeyWithoutValue() {
     RemoveKey();
     HKEY key;
     ASSERT_EQ(
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
         ERROR_SUCCESS);
     RegCloseKey(key);
 }
 
-void InstallDirSetting::SetValue(const std::string& bytes, bool terminated) {
+void InstallDirSetting::SetValue(const std::string& text, bool terminated) {
     CreateKeyWithoutValue();
-    HKEY key;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_WRITE, &key), ERROR_SUCCESS);
-    const DWORD size = static_cast<DWORD>(bytes.size() + (terminated ? 1 : 0));
-    // Wine hands out string values with a terminating zero added; raw bytes keep their size.
-    const DWORD type = terminated ? REG_SZ : REG_BINARY;
-    EXPECT_EQ(RegSetValueExA(key, "InstallDir", 0, type,
-                             reinterpret_cast<const BYTE*>(bytes.c_str()), size),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
+    const int size = static_cast<int>(text.size());
+    std::vector<wchar_t> units(text.size());
+    units.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, units.data(), size)));
+    ASSERT_TRUE(text.empty() || !units.empty()) << "not UTF-8: " << text;
+    if (terminated) units.push_back(L'\0');
+    StoreString(units);
+}
+
+void InstallDirSetting::SetInvalidText() {
+    CreateKeyWithoutValue();
+    StoreString({L'C', L':', L'\\', static_cast<wchar_t>(0xD800), L'x', L'\0'});
 }
 
 void InstallDirSetting::RemoveKey() {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora");
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Velmora");
 }
 
 }  // namespace testing

@@ -58,7 +58,7 @@ protected:
 };
 
 TEST_F(ClientCommands, SayWhenTheLauncherIsNotRunning) {
-    EXPECT_EQ(RunLogin(loop_, 1), kExitNoLauncher);
+    EXPECT_EQ(RunLogin(loop_, 1, false), kExitNoLauncher);
     EXPECT_EQ(RunList(loop_, 1), kExitNoLauncher);
     EXPECT_NE(err_.str().find("the launcher is not running"), std::string::npos);
 }
@@ -99,10 +99,16 @@ TEST_F(ClientCommands, EverySavegameCommand) {
 TEST_F(ClientCommands, LoginServerPipeAndTexts) {
     auto launcher = Start();
     ASSERT_TRUE(launcher);
-    ASSERT_EQ(RunLogin(loop_, 7), kExitOk) << err_.str();
+    const std::string password = "\xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C";
+    ASSERT_EQ(RunLogin(loop_, 7, false), kExitOk) << err_.str();
     EXPECT_NE(out_.str().find("user name: J\xC3\xBCrgen"), std::string::npos) << out_.str();
-    EXPECT_NE(out_.str().find("password:  \xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C"),
-              std::string::npos);
+    EXPECT_EQ(out_.str().find(password), std::string::npos) << out_.str();
+    EXPECT_EQ(out_.str().find("KEY-7"), std::string::npos) << out_.str();
+    out_.str("");
+    ASSERT_EQ(RunLogin(loop_, 7, true), kExitOk) << err_.str();
+    EXPECT_NE(out_.str().find("password:  " + password), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("CD key:    KEY-7"), std::string::npos) << out_.str();
+    out_.str("");
     EXPECT_EQ(RunServer(loop_, 7, 0), kExitOk) << err_.str();
     EXPECT_NE(out_.str().find("came back unchanged"), std::string::npos);
     EXPECT_EQ(RunServer(loop_, 9, 0), kExitNotFound);

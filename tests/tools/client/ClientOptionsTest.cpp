@@ -52,6 +52,10 @@ TEST(ClientOptions, EveryCommand) {
     ASSERT_TRUE(Parse({"login"}, &login, &error));
     EXPECT_EQ(login.command, ClientOptions::Command::kLogin);
     EXPECT_EQ(login.productId, 1u);
+    EXPECT_FALSE(login.showSecrets);
+    ClientOptions shown;
+    ASSERT_TRUE(Parse({"login", "--show-secrets"}, &shown, &error));
+    EXPECT_TRUE(shown.showSecrets);
 
     ClientOptions rm;
     ASSERT_TRUE(Parse({"rm", "7", "3"}, &rm, &error));

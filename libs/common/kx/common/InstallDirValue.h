@@ -1,20 +1,23 @@
 #pragma once
 
+#include "kx/common/String.h"
+
 namespace kx {
 namespace common {
 
-// Size of the buffer the launcher's "InstallDir" value is read into.
+// Longest "InstallDir" value read, in the units the platform stores it in: UTF-16 units on
+// Windows, bytes on POSIX.
 constexpr unsigned kInstallDirValueSize = 255;
 
-// Reads the launcher's "InstallDir" value into `buffer`, which holds kInstallDirValueSize bytes
-// and must be zero-filled by the caller. Windows: value "InstallDir" of the registry key
-// HKEY_LOCAL_MACHINE "SOFTWARE\Velmora\Launcher". POSIX: the one-line file
-// Velmora/Launcher/InstallDir below $XDG_CONFIG_HOME (else ~/.config), up to its first line end
-// (a line longer than the buffer counts as a value that cannot be read).
-// Returns false when the key (the file) cannot be opened. A value that is missing or cannot be
-// read leaves the buffer zero-filled and returns true. A value that fills the buffer has no
-// terminating zero.
-bool ReadInstallDirValue(char* buffer);
+// Reads the launcher's "InstallDir" value into `value`, replacing what it held. Windows: value
+// "InstallDir" of the registry key HKEY_LOCAL_MACHINE "SOFTWARE\Velmora\Launcher", a string
+// (REG_SZ, or REG_EXPAND_SZ with its environment references expanded) of valid UTF-16. POSIX:
+// the first line of the file Velmora/Launcher/InstallDir below $XDG_CONFIG_HOME (else
+// ~/.config), valid UTF-8. Either way the value ends at its first zero.
+// Returns false, leaving `value` empty, when the key (the file) cannot be opened. A value that
+// is missing, of another type, longer than kInstallDirValueSize units (also once expanded) or
+// not valid text leaves `value` empty and returns true.
+bool ReadInstallDirValue(String& value);
 
 }  // namespace common
 }  // namespace kx

@@ -40,8 +40,10 @@ void Localization::AddEntries(const String& text) {
         const int end = text.Find(lineEnd, position);
         const String line = end < 0 ? text.Substring(position)
                                     : text.Substring(position, static_cast<unsigned>(end));
+        // An entry has two pieces; a third one already disqualifies the line, however many
+        // tabs follow.
         HybridArray<String, 0> pieces;
-        if (line.Split('\t', pieces) && pieces.GetCount() == 2) {
+        if (line.Split('\t', pieces, 3) && pieces.GetCount() == 2) {
             entries_.Set(pieces.At(0).Trim(), pieces.At(1).Trim());
         }
         if (end < 0) return;

@@ -9,6 +9,21 @@ namespace {
 
 const unsigned short kEmptyText[1] = {0};
 
+constexpr unsigned kMaxLanguageCodeLength = 16;
+
+// The code becomes part of a file name: only characters that cannot leave the "data/loc/"
+// folder, name a device or be trimmed away by the file system make it there.
+bool IsLanguageCode(const char* code) {
+    if (code == nullptr || code[0] == '\0') return false;
+    for (unsigned i = 0; code[i] != '\0'; ++i) {
+        const char c = code[i];
+        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                             (c >= '0' && c <= '9') || c == '-' || c == '_';
+        if (!allowed || i >= kMaxLanguageCodeLength) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 LocalizationCache::~LocalizationCache() {
@@ -18,6 +33,7 @@ LocalizationCache::~LocalizationCache() {
 
 const unsigned short* LocalizationCache::GetLocText(const unsigned short* key,
                                                     const char* language) {
+    if (!IsLanguageCode(language)) return kEmptyText;
     const String code(language, -1);
     Localization* localization = nullptr;
     if (!localizations_.Get(code, localization)) {

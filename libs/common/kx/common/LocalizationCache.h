@@ -19,10 +19,12 @@ public:
     ~LocalizationCache();
 
     // The text of `key` (zero-terminated UTF-16; null is the empty key) in `language`
-    // (zero-terminated UTF-8 language code as the caller gives it; null is the empty code). On
-    // the first request for a language code, reads "<launcher directory>data/loc/<code>_loc.txt".
-    // Never null: an empty text when the key or the language's entries are missing. The result
-    // stays valid until the next GetLocText call or the destruction of the cache.
+    // (zero-terminated language code as the caller gives it: 1 to 16 ASCII letters, digits,
+    // '-' and '_'). On the first request for a language code, reads
+    // "<launcher directory>data/loc/<code>_loc.txt". Never null: an empty text when the code is
+    // null or not of that form (no file is read then), or when the key or the language's
+    // entries are missing. The result stays valid until the next GetLocText call or the
+    // destruction of the cache.
     const unsigned short* GetLocText(const unsigned short* key, const char* language);
 
 private:

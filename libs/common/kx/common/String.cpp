@@ -289,19 +289,19 @@ bool String::IsBlank() const {
     return true;
 }
 
-bool String::Split(char separator, IArray<String>& pieces) const {
+bool String::Split(char separator, IArray<String>& pieces, unsigned maxPieces) const {
     const unsigned int wanted = WidenChar(separator);
     const unsigned length = GetLength();
-    bool found = false;
+    unsigned added = 0;
     unsigned cut = 0;
-    for (unsigned i = 0; i < length; ++i) {
+    for (unsigned i = 0; i < length && added < maxPieces; ++i) {
         if (codePoints_.At(i) != wanted) continue;
         pieces.Add(Substring(cut, i));
         cut = i + 1;
-        found = true;
+        ++added;
     }
-    if (found) pieces.Add(Substring(cut, length));
-    return found;
+    if (added > 0 && added < maxPieces) pieces.Add(Substring(cut, length));
+    return added > 0;
 }
 
 std::uint64_t String::ToUInt64() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -81,7 +82,9 @@ public:
     // Cuts the string at every `separator` (widened as a signed 8-bit value) and appends the
     // pieces to `pieces`, which should be empty; consecutive separators give empty pieces, code
     // points of value 0 are left out. Returns false and appends nothing when no separator occurs.
-    bool Split(char separator, IArray<String>& pieces) const;
+    // Stops once `maxPieces` pieces are appended, leaving the rest uncut: a caller that accepts
+    // n pieces passes n + 1 and refuses more than n without paying for every piece.
+    bool Split(char separator, IArray<String>& pieces, unsigned maxPieces = UINT_MAX) const;
     // The trimmed text as a decimal number, wrapping modulo 2^64; 0 when it holds anything but
     // the digits 0 to 9 or is empty.
     std::uint64_t ToUInt64() const;

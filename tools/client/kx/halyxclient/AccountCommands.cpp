@@ -9,7 +9,15 @@
 namespace kx {
 namespace halyxclient {
 
-int RunLogin(GameLoop& loop, std::uint32_t productId) {
+namespace {
+
+// What stands for a secret that is not shown; the same for every secret, so that not even its
+// length shows.
+constexpr const char* kMasked = "******** (--show-secrets shows it)";
+
+}  // namespace
+
+int RunLogin(GameLoop& loop, std::uint32_t productId, bool showSecrets) {
     if (const int code = loop.Connect(productId)) {
         return code;
     }
@@ -19,8 +27,9 @@ int RunLogin(GameLoop& loop, std::uint32_t productId) {
     if (!loop.PumpUntil([&] { return listener.done; })) {
         return kExitFailed;
     }
-    loop.Out() << "user name: " << listener.user << "\npassword:  " << listener.password
-               << "\nCD key:    " << listener.key << "\n";
+    loop.Out() << "user name: " << listener.user
+               << "\npassword:  " << (showSecrets ? listener.password : kMasked)
+               << "\nCD key:    " << (showSecrets ? listener.key : kMasked) << "\n";
     return kExitOk;
 }
 

@@ -74,6 +74,8 @@ bool ParseClientOptions(int argc, const char* const* argv, ClientOptions* option
                 return false;
             }
             nameGiven = true;
+        } else if (arg == "--show-secrets") {
+            options->showSecrets = true;
         } else if (arg == "--no-overwrite") {
             options->overwrite = false;
         } else if (arg == "--product") {
@@ -155,7 +157,8 @@ std::string ClientUsageText() {
 
 A sample game: talks to the launcher through the velhalyxapi_r2 library.
 
-  login                                 the user name, password and CD key
+  login [--show-secrets]                the user name, and the password and CD key masked
+                                        (in clear text with --show-secrets)
   list [PRODUCT]                        the product's savegames
   get PRODUCT SLOT FILE                 read a savegame into FILE
   put PRODUCT SLOT FILE --name NAME     store FILE as a savegame (--no-overwrite: keep an

@@ -16,10 +16,11 @@ struct ClientOptions {
     std::uint32_t subProductId = 0;
     std::uint32_t slotId = 0;
     std::string file;
-    std::string name;       // put: display name
-    bool overwrite = true;  // put: replace a savegame already in the slot
-    std::string language;   // loc
-    std::string key;        // loc
+    std::string name;          // put: display name
+    bool overwrite = true;     // put: replace a savegame already in the slot
+    std::string language;      // loc
+    std::string key;           // loc
+    bool showSecrets = false;  // login: print the password and CD key in clear text
     std::chrono::milliseconds timeout{10000};
 };
 

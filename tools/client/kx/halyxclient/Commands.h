@@ -11,8 +11,10 @@ namespace halyxclient {
 // The client's commands. Each prints its result to the loop's output, explains a failure on its
 // error stream, and returns an exit code (ExitCodes.h).
 
-// Prints the user name, password and CD key the launcher hands out.
-int RunLogin(GameLoop& loop, std::uint32_t productId);
+// Prints the user name, password and CD key the launcher hands out; the password and the CD key
+// are masked unless `showSecrets` is set, so that they stay out of terminals, logs and
+// screenshots.
+int RunLogin(GameLoop& loop, std::uint32_t productId, bool showSecrets);
 
 // Opens the product's server pipe, sends a line through it and prints what comes back.
 int RunServer(GameLoop& loop, std::uint32_t productId, std::uint32_t subProductId);

@@ -1,6 +1,7 @@
 #include "kx/devlauncher/ClientSession.h"
 
 #include "kx/devlauncher/ReadParts.h"
+#include "kx/devlauncher/SavegameName.h"
 
 namespace kx {
 namespace devlauncher {
@@ -169,6 +170,11 @@ bool ClientSession::StartWrite(std::uint32_t requestId, const pb::StartWriteSave
     answer->set_slotid(slot.slotId);
     if (slot.slotId == 0) {
         answer->set_status(pb::StartWriteSavegameRsp::Failed);
+    } else if (writers_.size() >= services_.maxWriters) {
+        services_.log.Line(Who() + "refused a start-write: it already has " +
+                           std::to_string(writers_.size()) +
+                           " open writers, the most a client may have (--max-writers)");
+        answer->set_status(pb::StartWriteSavegameRsp::Failed);
     } else if (!services_.locks.TryLockWrite(client_, slot)) {
         answer->set_status(pb::StartWriteSavegameRsp::SlotLocked);
     } else if (!req.overwriteexisting() && services_.store.Open(slot.productId, slot.slotId)) {
@@ -207,7 +213,13 @@ bool ClientSession::StopWrite(std::uint32_t requestId, const pb::StopWriteSavega
     if (found == writers_.end()) {
         services_.log.Detail(Who() + "stop-write of a slot it was not writing");
     } else {
-        if (req.persist() && !found->second->Commit(req.name())) {
+        if (req.persist() && !IsStorableSavegameName(req.name())) {
+            services_.log.Line(Who() + "refused to store savegame " +
+                               services_.store.SlotPath(slot.productId, slot.slotId).u8string() +
+                               ": its name is not UTF-8 or longer than " +
+                               std::to_string(kMaxSavegameNameUnits) +
+                               " UTF-16 units; the previous one is unchanged");
+        } else if (req.persist() && !found->second->Commit(req.name())) {
             services_.log.Line(Who() + "could not store savegame " +
                                services_.store.SlotPath(slot.productId, slot.slotId).u8string() +
                                "; the previous one is unchanged");

@@ -24,6 +24,10 @@ protected:
     ~AnswerSink() = default;
 };
 
+// Savegames one client may write at once unless set otherwise: each pending savegame holds an
+// open file.
+constexpr std::uint32_t kDefaultMaxWriters = 16;
+
 // What every client session of a launcher shares. Everything referenced must outlive the
 // sessions.
 struct SessionServices {
@@ -33,12 +37,14 @@ struct SessionServices {
     std::map<std::uint32_t, std::string> serverPipes;  // product id -> server pipe name
     std::uint32_t partSize;                            // bytes per read answer, above 0
     EventLog& log;
+    std::uint32_t maxWriters = kDefaultMaxWriters;  // open writers per client, above 0
 };
 
 // Answers the requests of one connected client: login details, server pipes, and the savegame
 // conversations with their slot locks. Data written by the client stays pending until its
 // stop-write; the session's end (the client disconnected) discards what is still pending and
-// releases the client's locks.
+// releases the client's locks. A start-write beyond maxWriters open writers fails, and a
+// stop-write whose name cannot be stored (IsStorableSavegameName) stores nothing.
 //
 // Used by the thread of the client's connection only; the store and the locks it shares are
 // safe for concurrent sessions.

@@ -36,5 +36,9 @@ private:
 // directory entry durable. Returns false when the rename failed; `to` is then unchanged.
 bool ReplaceFileDurably(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// Forces the entries of directory `dir` (files and folders created, renamed or removed in it)
+// to disk, so that a power cut cannot bring back a removed savegame or lose a new folder.
+void SyncDirectory(const std::filesystem::path& dir);
+
 }  // namespace devlauncher
 }  // namespace kx

@@ -35,8 +35,14 @@ Launcher::StartResult OpenPipe(PipeServer& server, const std::string& name, std:
 Launcher::Launcher(LauncherSettings settings, EventLog& log)
     : settings_(std::move(settings)),
       log_(log),
-      store_(settings_.dataDir),
-      services_{store_, locks_, settings_.config, {}, settings_.partSize, log_} {
+      store_(settings_.dataDir, settings_.pipeName),
+      services_{store_,
+                locks_,
+                settings_.config,
+                {},
+                settings_.partSize,
+                log_,
+                settings_.maxWritersPerClient} {
     for (std::uint32_t product : settings_.config.products) {
         services_.serverPipes[product] = ServerPipeName(settings_.pipeName, product);
     }
@@ -47,9 +53,6 @@ Launcher::~Launcher() {
 }
 
 Launcher::StartResult Launcher::Start(std::string* error) {
-    if (!store_.Prepare(error)) {
-        return StartResult::kFailed;
-    }
     std::string problem;
     if (!WriteLocalizationFiles(settings_.installDir, &problem)) {
         log_.Line("warning: " + problem + "; games will find no localized texts");
@@ -62,6 +65,11 @@ Launcher::StartResult Launcher::Start(std::string* error) {
         }
         serverPipes_.push_back(std::make_unique<PipeServer>());
         result = OpenPipe(*serverPipes_.back(), product.second, error);
+    }
+    // Only once the pipe name is this launcher's are the temporary files of that name left by a
+    // dead launcher; a launcher that finds the name served must not touch its owner's files.
+    if (result == StartResult::kStarted && !store_.Prepare(error)) {
+        result = StartResult::kFailed;
     }
     if (result != StartResult::kStarted) {
         serverPipes_.clear();
@@ -95,15 +103,35 @@ std::string Launcher::Location() const {
     return PipeLocation(settings_.pipeName);
 }
 
+bool Launcher::AdmitConnection() {
+    if (openConnections_.fetch_add(1) < settings_.maxConnections) {
+        return true;
+    }
+    openConnections_.fetch_sub(1);
+    return false;
+}
+
 void Launcher::AcceptLoop(PipeServer& server, bool echo) {
     while (std::unique_ptr<PipeConnection> accepted = server.Accept()) {
+        if (!AdmitConnection()) {
+            log_.Line("refused a connection to " + server.Location() + ": " +
+                      std::to_string(settings_.maxConnections) +
+                      " connections are open, the most this launcher serves (--max-connections)");
+            continue;  // closes it
+        }
         // Shared, since a thread's work must be copyable; the thread holds the only reference.
         std::shared_ptr<PipeConnection> connection = std::move(accepted);
         if (echo) {
-            connections_.Start([connection] { ServeEcho(*connection); });
+            connections_.Start([this, connection] {
+                ServeEcho(*connection);
+                openConnections_.fetch_sub(1);
+            });
         } else {
             const ClientId client = ++nextClient_;
-            connections_.Start([this, connection, client] { ServeClient(*connection, client); });
+            connections_.Start([this, connection, client] {
+                ServeClient(*connection, client);
+                openConnections_.fetch_sub(1);
+            });
         }
     }
 }

@@ -25,18 +25,25 @@ namespace devlauncher {
 // Pipe name games open when nothing else is said.
 constexpr const char* kDefaultPipeName = "halyx_ipc_pipe";
 
+// Connections served at once (launcher and server pipes together) unless set otherwise: each
+// holds a thread, so a game that opens connections without end must not exhaust the launcher.
+constexpr std::uint32_t kDefaultMaxConnections = 64;
+
 // Everything a launcher is started with.
 struct LauncherSettings {
     std::filesystem::path dataDir;     // savegames, one directory per product
     std::filesystem::path installDir;  // holds data/loc/<language>_loc.txt
     std::string pipeName = kDefaultPipeName;
-    std::uint32_t partSize = kDefaultPartSize;  // 1 .. kMaxPartSize
+    std::uint32_t partSize = kDefaultPartSize;               // 1 .. kMaxPartSize
+    std::uint32_t maxConnections = kDefaultMaxConnections;   // above 0
+    std::uint32_t maxWritersPerClient = kDefaultMaxWriters;  // above 0
     LauncherConfig config;
     FaultOptions faults;
 };
 
-// The development launcher: serves the launcher pipe to any number of clients at once, one
-// thread per connection, and an echo server pipe per configured product.
+// The development launcher: serves the launcher pipe to up to maxConnections clients at once,
+// one thread per connection, and an echo server pipe per configured product. A connection above
+// the limit is closed at once with a log line; the accept loops never wait for a free place.
 //
 // Start and Stop run on one controlling thread; the connection threads share the store and the
 // slot locks, which guard themselves.
@@ -72,6 +79,8 @@ public:
 
 private:
     void AcceptLoop(PipeServer& server, bool echo);
+    // Counts a new connection in; false (counting nothing) when maxConnections are open.
+    bool AdmitConnection();
     void ServeClient(PipeConnection& connection, ClientId client);
 
     const LauncherSettings settings_;
@@ -84,6 +93,7 @@ private:
     std::vector<std::thread> acceptThreads_;
     ThreadGroup connections_;
     std::atomic<ClientId> nextClient_{0};
+    std::atomic<std::uint32_t> openConnections_{0};
 };
 
 }  // namespace devlauncher

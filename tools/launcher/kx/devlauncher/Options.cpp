@@ -112,6 +112,16 @@ bool ParseOptions(int argc, const char* const* argv, Options* options, std::stri
                 *error = "--part-size must be between 1 and " + std::to_string(kMaxPartSize);
                 return false;
             }
+        } else if (arg == "--max-connections" || arg == "--max-writers") {
+            std::uint32_t& limit =
+                arg == "--max-connections" ? settings.maxConnections : settings.maxWritersPerClient;
+            if (!takeNumber(&limit)) {
+                return false;
+            }
+            if (limit == 0) {
+                *error = arg + " must be at least 1";
+                return false;
+            }
         } else if (arg == "--fault-byte-writes") {
             if (!noValue()) {
                 return false;
@@ -184,6 +194,8 @@ InstallDir (the registry on Windows, $XDG_CONFIG_HOME/Velmora/Launcher/InstallDi
   --pipe NAME           pipe name (default halyx_ipc_pipe); on POSIX the socket lives in
                         $XDG_RUNTIME_DIR, else /tmp/halyx-<uid>
   --part-size BYTES     largest read answer part (default 65536)
+  --max-connections N   connections served at once; more are closed at once (default 64)
+  --max-writers N       savegames one connection may write at once (default 16)
   -v, --verbose         one log line per request and per answer
   -h, --help            this text
 

@@ -82,6 +82,20 @@ std::unique_ptr<StoredSavegame> OpenSavegameFile(const fs::path& path) {
     return std::make_unique<StoredSavegame>(std::move(file), dataSize, std::move(name));
 }
 
+// The owner's name as a tag fit for any file name: FNV-1a (64 bits) in hex, between dots.
+std::string OwnerTag(const std::string& owner) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : owner) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    static const char kDigits[] = "0123456789abcdef";
+    std::string tag = ".";
+    for (int shift = 60; shift >= 0; shift -= 4) {
+        tag.push_back(kDigits[(hash >> shift) & 0xF]);
+    }
+    return tag + ".";
+}
+
 }  // namespace
 
 StoredSavegame::StoredSavegame(std::ifstream file, std::uint32_t size, std::string name)
@@ -153,8 +167,9 @@ void PendingSavegame::Discard() {
     fs::remove(tempPath_, ignored);
 }
 
-SavegameStore::SavegameStore(fs::path root)
+SavegameStore::SavegameStore(fs::path root, const std::string& owner)
     : root_(std::move(root)),
+      ownerTag_(OwnerTag(owner)),
       tempToken_(std::to_string(std::chrono::steady_clock::now().time_since_epoch().count() &
                                 0xFFFFFFFFu)) {}
 
@@ -170,7 +185,8 @@ bool SavegameStore::Prepare(std::string* error) {
             continue;
         }
         for (const fs::directory_entry& file : fs::directory_iterator(product.path(), ec)) {
-            if (file.path().extension() == kTempSuffix) {
+            if (file.path().extension() == kTempSuffix &&
+                file.path().filename().u8string().find(ownerTag_) != std::string::npos) {
                 fs::remove(file.path(), ec);
             }
         }
@@ -211,9 +227,11 @@ std::unique_ptr<PendingSavegame> SavegameStore::BeginWrite(std::uint32_t product
                                                            std::uint32_t slotId) {
     const fs::path finalPath = SlotPath(productId, slotId);
     std::error_code ec;
-    fs::create_directories(finalPath.parent_path(), ec);
+    if (fs::create_directories(finalPath.parent_path(), ec)) {
+        SyncDirectory(root_);  // else the product's first savegame may vanish with its folder
+    }
     const fs::path tempPath =
-        finalPath.parent_path() / (std::to_string(slotId) + "." + tempToken_ + "-" +
+        finalPath.parent_path() / (std::to_string(slotId) + ownerTag_ + tempToken_ + "-" +
                                    std::to_string(++tempCounter_) + kTempSuffix);
     std::unique_ptr<DurableFile> file = DurableFile::CreateNew(tempPath);
     if (!file) {
@@ -229,7 +247,11 @@ SavegameStore::RemoveResult SavegameStore::Remove(std::uint32_t productId, std::
     if (!fs::exists(path, ec)) {
         return ec ? RemoveResult::kFailed : RemoveResult::kNotFound;
     }
-    return fs::remove(path, ec) ? RemoveResult::kRemoved : RemoveResult::kFailed;
+    if (!fs::remove(path, ec)) {
+        return RemoveResult::kFailed;
+    }
+    SyncDirectory(path.parent_path());  // else a power cut may bring the savegame back
+    return RemoveResult::kRemoved;
 }
 
 fs::path SavegameStore::SlotPath(std::uint32_t productId, std::uint32_t slotId) const {

@@ -82,7 +82,9 @@ private:
 
 // The savegames on disk: one directory per product (named by its decimal id), one file per slot
 // ("<slot>.sav") holding the data followed by the display name and a fixed footer, so that data
-// and name are replaced together by one rename. Temporary files end in ".tmp".
+// and name are replaced together by one rename. Temporary files end in ".tmp" and carry a tag of
+// the store's owner, since several launchers (each serving its own pipe) may share a root.
+// Every new folder and every removal is synced to disk, like the renames.
 //
 // Any thread may call any method. Slots are guarded by the callers' slot locks; files_ guards
 // the directory scans against renames and removals (which Windows refuses on open files).
@@ -90,10 +92,14 @@ class SavegameStore {
 public:
     enum class RemoveResult { kRemoved, kNotFound, kFailed };
 
-    explicit SavegameStore(std::filesystem::path root);
+    // `owner` names the launcher among those that share `root`: the name of the pipe it serves,
+    // which only one live launcher can hold.
+    SavegameStore(std::filesystem::path root, const std::string& owner);
 
-    // Creates the root directory and removes temporary files left by a launcher that died
-    // during a write. Returns false with a reason in `*error` when the root is unusable.
+    // Creates the root directory and removes the temporary files a launcher of the same owner
+    // left when it died during a write; other owners' files stay, as their launchers may still
+    // be writing them. Call only while holding the owner's name. Returns false with a reason in
+    // `*error` when the root is unusable.
     bool Prepare(std::string* error);
 
     // The product's committed savegames in ascending slot order; files that are not savegames
@@ -119,6 +125,7 @@ private:
     std::filesystem::path root_;
     mutable std::mutex files_;
     std::atomic<std::uint64_t> tempCounter_{0};
+    std::string ownerTag_;   // in every temporary file name of this owner: ".<hex digits>."
     std::string tempToken_;  // tells this launcher's temporary files from a previous one's
 };
 

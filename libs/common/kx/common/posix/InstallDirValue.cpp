@@ -35,7 +35,8 @@ bool BuildValuePath(HybridArray<char, 0>& path) {
 
 }  // namespace
 
-bool ReadInstallDirValue(char* buffer) {
+bool ReadInstallDirValue(String& value) {
+    value = String();
     HybridArray<char, 0> path;
     if (!BuildValuePath(path)) return false;
     std::FILE* file = OpenFileForReading(path.GetData());
@@ -48,9 +49,11 @@ bool ReadInstallDirValue(char* buffer) {
     if (failed) return true;
 
     std::size_t length = 0;
-    while (length < read && line[length] != '\r' && line[length] != '\n') ++length;
+    while (length < read && line[length] != '\r' && line[length] != '\n' && line[length] != '\0') {
+        ++length;
+    }
     // Like a registry value too large for the buffer, a longer line cannot be read.
-    if (length <= kInstallDirValueSize) std::memcpy(buffer, line, length);
+    if (length <= kInstallDirValueSize) value.SetUtf8(line, static_cast<int>(length));
     return true;
 }
 

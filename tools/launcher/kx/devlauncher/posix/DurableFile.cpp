@@ -59,13 +59,16 @@ bool ReplaceFileDurably(const std::filesystem::path& from, const std::filesystem
         return false;
     }
     // The rename lives in the directory; sync it so a power cut cannot bring back the old entry.
-    const std::filesystem::path dir = to.has_parent_path() ? to.parent_path() : ".";
+    SyncDirectory(to.has_parent_path() ? to.parent_path() : ".");
+    return true;
+}
+
+void SyncDirectory(const std::filesystem::path& dir) {
     const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
     }
-    return true;
 }
 
 }  // namespace devlauncher

@@ -56,5 +56,10 @@ bool ReplaceFileDurably(const std::filesystem::path& from, const std::filesystem
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+void SyncDirectory(const std::filesystem::path&) {
+    // An ordinary user cannot flush a directory's entries on Windows; the file system's journal
+    // keeps them, and the moves that matter most are written through (ReplaceFileDurably).
+}
+
 }  // namespace devlauncher
 }  // namespace kx
