@@ -228,6 +228,29 @@ TEST(NamedPipeSocketTest, SendReturnsAtOnceToAPeerThatDoesNotReadAndCloseDropsTh
     EXPECT_TRUE(WaitForRelease(observer));
 }
 
+// Bytes nobody takes are not read without limit: reading pauses once kMaxIncomingBytes are
+// unread, so a peer that keeps sending blocks in its own writes, and reading resumes when the
+// bytes are taken, with nothing lost or reordered.
+TEST(NamedPipeSocketTest, ReadingPausesWhileTheUnreadBytesAreAtTheBound) {
+    TestPipeServer server(UniquePipeName());
+    Connection connection(server);
+    ASSERT_TRUE(connection.connected);
+    const std::size_t size = 8 * NamedPipeSocket::kMaxIncomingBytes;
+    const Bytes sent = Pattern(size, 11);
+    std::thread sender([&] { EXPECT_TRUE(connection.peer->WriteAll(sent.data(), sent.size())); });
+    // Long enough for every byte to have been read, were reading not paused.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const Bytes first = ChainBytes(connection.socket->Receive());
+    // One read may overshoot the bound by what it takes at once (at most 256 KiB).
+    EXPECT_LE(first.size(), NamedPipeSocket::kMaxIncomingBytes + (256u << 10));
+    Bytes received = first;
+    const Bytes rest = ReceiveBytes(connection.socket.Get(), size - first.size());
+    received.insert(received.end(), rest.begin(), rest.end());
+    sender.join();
+    EXPECT_TRUE(received == sent);
+    connection.socket->Close();
+}
+
 // After a close, a new pipe opened at once often gets the old handle's value. The old socket's
 // read must never be issued on it: the new socket receives every byte its peer sends.
 TEST(NamedPipeSocketTest, ReadOfAClosedSocketNeverTakesBytesOfALaterPipe) {

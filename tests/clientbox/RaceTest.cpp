@@ -124,4 +124,43 @@ TEST(RaceTest, PeerClosingMidFrame) {
     }
 }
 
+// The game's thread keeps sending while the I/O thread writes and reads, and the connection
+// closes from either side: the peer receives whole frames in the order they were sent, and
+// nothing outlives the close.
+TEST(RaceTest, SendingWhileTheIoThreadWritesReadsAndTheConnectionCloses) {
+    Watchdog watchdog("the send/close rounds", 240);
+    TestPipeServer server(UniquePipeName());
+    const std::string answer = Frame(MakeRsp(1, 300, 5));
+    for (int round = 0; round < 100; ++round) {
+        SharedPtr<NamedPipeSocket> socket = ConnectTo(server);
+        std::unique_ptr<TestPipeEnd> end = server.Accept();
+        ASSERT_TRUE(end);
+        WeakPtr<NamedPipeSocket> observer(socket);
+        SharedPtr<PBConnection> connection(new PBConnection(socket));
+        socket.Reset();
+        const unsigned peerStops = round % 2 == 0 ? 20u + static_cast<unsigned>(round) : 0u;
+        std::thread peer([&] {
+            std::string body;
+            for (unsigned expected = 0; ReadFrame(*end, &body); ++expected) {
+                kx::protocol::halyxdll::Req request;
+                ASSERT_TRUE(request.ParseFromString(body));
+                ASSERT_EQ(request.requestid(), expected);
+                if (!end->WriteAll(answer.data(), answer.size())) break;
+                if (expected + 1 == peerStops) break;
+            }
+            end->Close();
+        });
+        Rsp received;
+        for (unsigned id = 0; id < 200; ++id) {
+            connection->Send(MakeReq(id, 100 + id * 37 % 5000, 3));
+            connection->TryReceive(&received);
+        }
+        if (peerStops == 0) connection->Close();
+        peer.join();
+        connection->Close();
+        connection.Reset();
+        ASSERT_TRUE(WaitUntil([&] { return !observer.Lock(); })) << round;
+    }
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 // Savegame conversations: opening, reading in parts, writing, naming, closing, listing,
 // removing, and list requests held back behind closed writers.
 #include <cstring>
+#include <memory>
 
 #include "SessionFixture.h"
 
@@ -207,6 +208,27 @@ TEST_F(SavegameTest, WriteSendsTheDataAsItWasAtTheCall) {
     EXPECT_EQ(write.calls[0].requestId, 52u);
     EXPECT_EQ(write.calls[0].value, 0u);
     EXPECT_EQ(write.calls[1].value, 5u);
+    writer->Close(true);
+}
+
+// A write that one message cannot carry would make the launcher drop the connection: it is
+// refused inside the call, and the connection serves the next write.
+TEST_F(SavegameTest, AWriteTooLargeForOneMessageIsRefusedInTheCall) {
+    Connect();
+    SavegameWriter* writer = OpenWriter(7, 3);
+    ASSERT_NE(writer, nullptr);
+    const unsigned int tooLarge = SavegameWriter::kMaxWriteByteCount + 1;
+    // Never read: the refusal comes before the copy.
+    std::unique_ptr<char[]> data(new char[tooLarge]);
+    WriteListener write;
+    writer->Write(53, &write, data.get(), tooLarge);
+    ASSERT_EQ(write.calls.size(), 1u);
+    EXPECT_EQ(write.calls[0].value, 0u);
+    writer->Write(54, &write, "ok", 2);
+    EXPECT_EQ(NextRequest().requestid(), 54u) << "nothing went out for the refused write";
+    launcher_.Send(WriteAnswer(54, wire::WriteSavegameRsp::Ok, 2));
+    ASSERT_TRUE(Pump([&] { return write.calls.size() == 2; }));
+    EXPECT_EQ(write.calls[1].value, 2u);
     writer->Close(true);
 }
 

@@ -73,9 +73,8 @@ TEST_F(ServerPipeTest, FailuresReachTheListenerAsTheInvalidHandle) {
 // The launcher's text must not lead the game anywhere but to a plain pipe of the pipe
 // namespace; Windows would open "x" for "x." and the namespace itself for ". ".
 TEST_F(ServerPipeTest, OnlyPlainPipeNamesAreOpened) {
-    const std::vector<std::string> names = {
-        "sub\\srv", "a/b", "..", "", std::string("ok\0x", 4), "x.", ". ", ".x", "x y",
-        std::string(257, 'p')};
+    const std::vector<std::string> names = {"sub\\srv", "a/b", "..", "",    std::string("ok\0x", 4),
+                                            "x.",       ". ",  ".x", "x y", std::string(257, 'p')};
     PipeServer nested(names[0]);
     PipeServer trimmed("x");
     PipeServer truncated("ok");

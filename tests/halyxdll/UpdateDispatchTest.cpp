@@ -3,6 +3,8 @@
 #include <thread>
 
 #include "SessionFixture.h"
+#include "kx/clientbox/DropLog.h"
+#include "kx/halyxdll/AnswerBounds.h"
 
 namespace halyxdll_test {
 namespace {
@@ -121,6 +123,66 @@ TEST_F(DispatchTest, ListenerThatCallsUpdateMeetsTheNextAnswerWhole) {
     EXPECT_EQ(login.calls[1].requestId, 2u);
     EXPECT_EQ(login.calls[1].userName, "second");
     EXPECT_EQ(login.calls[1].cdKey, "K-2");
+}
+
+// A listener pumps Update while the launcher goes away: the nested Update lets go of the closed
+// connection, and the outer one must notice rather than use it.
+TEST_F(DispatchTest, ListenerPumpingUpdateWhileTheLauncherGoesAwayEndsBothUpdates) {
+    Connect();
+    LoginListener login;
+    login.then = [&](unsigned int id) {
+        if (id != 1) return;
+        launcher_.DropClient();
+        ASSERT_TRUE(WaitConnectionClosed());
+        KxHalyxdllUpdate(&session_);
+        EXPECT_EQ(State().GetConnection(), nullptr);
+    };
+    std::string answers;
+    for (unsigned int id = 1; id <= 3; ++id) {
+        session_.GetLoginDetails(id, &login);
+        NextRequest();
+        answers += FakeLauncher::Frame(LoginAnswer(id, "user", "pw", "key"));
+    }
+    launcher_.SendBytes(answers);
+    ASSERT_TRUE(Pump([&] { return !login.calls.empty(); }));
+    PumpFor(&session_, 10);
+    EXPECT_EQ(login.calls.size(), 1u);
+}
+
+// Frames that are dropped count against an Update's budget like served ones, so a launcher
+// streaming garbage cannot hold the game inside one Update; their log lines are few.
+TEST_F(DispatchTest, DroppedFramesCountAgainstTheUpdateBudget) {
+    Connect();
+    LoginListener login;
+    session_.GetLoginDetails(5, &login);
+    NextRequest();
+    std::string stream;
+    const std::string garbage = {'\0', '\0', '\0', '\1', '\xFF'};
+    for (unsigned int i = 0; i < HalyxSessionData::kMaxAnswersPerUpdate; ++i) stream += garbage;
+    launcher_.SendBytes(stream + FakeLauncher::Frame(LoginAnswer(5, "user", "pw", "key")));
+    // Time for every byte to arrive: the first Update must stop at its budget all the same.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    session_.Update();
+    EXPECT_TRUE(login.calls.empty()) << "the answer behind a full budget of garbage waits";
+    ASSERT_TRUE(Pump([&] { return !login.calls.empty(); }));
+    EXPECT_LE(LogCapture::Get().Count("Dropped"),
+              static_cast<int>(kx::clientbox::DropLog::kLinesInFull) + 1);
+}
+
+// An answer over a bound is dropped before it is decoded, with one line; the next one arrives.
+TEST_F(DispatchTest, AListAnswerOverItsBoundIsDroppedWithOneLine) {
+    Connect();
+    ListListener list;
+    session_.GetSavegameList(6, &list, 7);
+    session_.GetSavegameList(7, &list, 7);
+    NextRequest();
+    NextRequest();
+    std::vector<ListEntry> entries(kx::halyxdll::kMaxListedSavegames + 1, ListEntry{"", 1, 0});
+    launcher_.SendBytes(FakeLauncher::Frame(ListAnswer(6, entries)) +
+                        FakeLauncher::Frame(ListAnswer(7, {{"one", 1, 10}})));
+    ASSERT_TRUE(Pump([&] { return !list.calls.empty(); }));
+    EXPECT_EQ(list.calls[0].requestId, 7u);
+    EXPECT_EQ(LogCapture::Get().Count("lists too many savegames"), 1);
 }
 
 // A part too large to keep around is served like any other, and so is the part after it.

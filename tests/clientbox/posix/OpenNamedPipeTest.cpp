@@ -1,15 +1,20 @@
 #include "kx/clientbox/OpenNamedPipe.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "TestPipePeer.h"
+#include "TestSupport.h"
 #include "kx/clientbox/posix/PipePath.h"
 
 namespace {
@@ -40,11 +45,40 @@ TEST(OpenNamedPipeTest, OpensAServedNameAndRefusesNamesOutsideTheDirectory) {
     TestPipeServer server(UniquePipeName());
     const PipeHandle handle = OpenNamedPipe(server.GetName().c_str());
     ASSERT_NE(handle, InvalidPipeHandle());
-    close(static_cast<int>(reinterpret_cast<intptr_t>(handle)));
+    const int fd = static_cast<int>(reinterpret_cast<intptr_t>(handle));
+    EXPECT_EQ(fcntl(fd, F_GETFL) & O_NONBLOCK, 0) << "a game reads the handle it is given";
+    close(fd);
     EXPECT_EQ(OpenNamedPipe(UniquePipeName().c_str()), InvalidPipeHandle());
     for (const char* name : {"", ".", "..", "../x", "a/b"}) {
         EXPECT_EQ(OpenNamedPipe(name), InvalidPipeHandle()) << name;
     }
+}
+
+// A server that accepts nobody fills its backlog; a further connect would block the caller
+// for good (the watchdog fails the test then): it gives up instead.
+TEST(OpenNamedPipeTest, AServerWithAFullBacklogDoesNotHoldTheCaller) {
+    clientbox_test::Watchdog watchdog("a connect to a full backlog", 30);
+    const std::string name = UniquePipeName();
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    ASSERT_TRUE(BuildPipePath(name.c_str(), address.sun_path, sizeof(address.sun_path)));
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(listen(listener, 0), 0);
+    std::vector<int> waiting;
+    for (;;) {
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+            ASSERT_EQ(errno, EAGAIN);
+            close(fd);
+            break;
+        }
+        waiting.push_back(fd);
+    }
+    EXPECT_EQ(OpenNamedPipe(name.c_str()), InvalidPipeHandle());
+    for (const int fd : waiting) close(fd);
+    close(listener);
+    unlink(address.sun_path);
 }
 
 TEST(OpenNamedPipeTest, PathIsInTheRuntimeDirectoryWhenSet) {
