@@ -10,7 +10,14 @@
 //
 // Every listener is called on the game's thread: inside the request call for results known at
 // once, otherwise inside Update. The game owns every listener and keeps it alive until its
-// operation has been called. Pointers passed into an operation are valid only during the call.
+// operation has been called, or until the connection that carried its request is lost: the
+// library then forgets the request without calling its listener, and no later connection's
+// answer reaches it. Pointers passed into an operation are valid only during the call.
+//
+// An answer of the launcher that would cost the game more than a real launcher ever sends is
+// dropped (and logged) before it is decoded; its listener is not called: more than 4096
+// savegames in one list, a savegame name or a login field over 1024 UTF-8 bytes, a server pipe
+// name over 1024 bytes, more than 64 fields this library does not know.
 //
 // Result codes: 0 success, 1 not found (for writing: overwrite refused), 2 slot locked,
 // 3 failed or slot id 0.
@@ -24,7 +31,8 @@ class SavegameWriter;
 
 class IGetLoginDetailsListener {
 public:
-    // userName and cdKey are UTF-8, password is UTF-16; all zero-terminated.
+    // userName and cdKey are UTF-8, password is UTF-16; all zero-terminated. The library wipes
+    // its copies of password and cdKey when this call returns.
     virtual void OnGetLoginDetails(unsigned int requestId, const char* userName,
                                    const unsigned short* password, const char* cdKey) = 0;
 
@@ -34,7 +42,9 @@ protected:
 
 class IGetHalyxServerListener {
 public:
-    // pipe is the opened server pipe, now owned by the game, or all bits set on failure.
+    // pipe is the opened server pipe, now owned by the game, or all bits set on failure. Only
+    // names of 1 to 256 ASCII letters, digits, '_', '-' and '.', neither starting nor ending
+    // with a dot, are opened.
     virtual void OnGetHalyxServer(unsigned int requestId, PipeHandle pipe) = 0;
 
 protected:

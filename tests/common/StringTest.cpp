@@ -306,4 +306,16 @@ TEST(StringTest, ArraysOfStringsSurviveGrowthAndRemoval) {
     EXPECT_STREQ(copy.At(87).GetUtf8(), "item 98");
 }
 
+// A wiped secret leaves no copy behind in the string's storage, which it keeps for reuse.
+TEST(StringTest, WipeZeroesTheCodePointsAndEveryCachedEncoding) {
+    kx::common::String secret;
+    ASSERT_TRUE(secret.SetUtf8("p\xc3\xa4ss", 5));
+    const char* utf8 = secret.GetUtf8();
+    const unsigned short* utf16 = secret.GetUtf16();
+    secret.Wipe();
+    EXPECT_EQ(secret.GetLength(), 0u);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(utf8[i], 0) << i;
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(utf16[i], 0) << i;
+}
+
 }  // namespace

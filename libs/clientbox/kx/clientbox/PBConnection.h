@@ -39,11 +39,11 @@ namespace clientbox {
 // connection subscribes to its socket's signals through weak pointers, so the subscriptions
 // lapse when it is destroyed; destroying it does not close the socket.
 //
-// Threads: the game's thread calls Send, TryReceive, Receive, ReceiveWithTimeout, IsClosed
-// and Close; OnData and OnSocketClosed run on the signal loop thread. `lock_` guards the
-// expected length, the socket reference and the stream; it is held across Send (including
-// the socket's write), each TryReceive that finds a whole body (including parsing) and OnData,
-// and is taken before the socket's locks. `bodyReady_` is set under the lock and read without
+// Threads: the game's thread calls Send, TakeFrame, TryReceive, Receive, ReceiveWithTimeout,
+// IsClosed and Close; OnData and OnSocketClosed run on the signal loop thread. `lock_` guards
+// the expected length, the socket reference, the stream and the drop log; it is held across
+// Send (which only queues the frame with the socket), each TakeFrame that finds a whole body
+// (including checking and parsing it) and OnData, and is taken before the socket's locks. `bodyReady_` is set under the lock and read without
 // it, so that polling a connection with nothing complete takes no lock; IsClosed takes none
 // either (see `socketGone_`). Receive and ReceiveWithTimeout wait on the ready event without
 // the lock.
@@ -71,7 +71,8 @@ public:
     PBConnection(const PBConnection&) = delete;
     PBConnection& operator=(const PBConnection&) = delete;
 
-    // Frames `message` and hands it to the socket, which writes it out before this returns.
+    // Frames `message` and hands it to the socket, which queues it for its I/O thread: this
+    // never waits for the peer.
     // False when the message could not be serialized (nothing is sent). True does not mean
     // the bytes arrived: a closed socket drops the frame, and a failed write closes it.
     bool Send(const google::protobuf::MessageLite& message);
