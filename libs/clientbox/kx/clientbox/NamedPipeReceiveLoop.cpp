@@ -7,7 +7,6 @@
 #include "kx/common/LazyCreation.h"
 #include "kx/common/ScopedLock.h"
 #include "kx/common/ThreadStart.h"
-#include "kx/logger/LogRecord.h"
 
 namespace kx {
 namespace clientbox {
@@ -56,13 +55,10 @@ void NamedPipeReceiveLoop::SharedData::Stop() {
 NamedPipeReceiveLoop* NamedPipeReceiveLoop::Instance() {
     common::CreateOnce(&g_instanceState, [] {
         NamedPipeReceiveLoop* loop = new (std::nothrow) NamedPipeReceiveLoop;
+        // A thread that could not start has written its line already.
         if (loop != nullptr && !loop->IsRunning()) {
             delete loop;
             loop = nullptr;
-        }
-        if (loop == nullptr) {
-            KX_LOG(common::kLogError) << "The pipe reader thread could not be started; no pipe "
-                                      << "can be used.";
         }
         g_instance = loop;
     });

@@ -83,7 +83,7 @@ public:
 
     // The process-wide loop, created with its reader thread on the first call from any
     // thread and never destroyed. Null when the loop could not be allocated or its thread
-    // could not be started (one line is written); creation is not tried again.
+    // could not be started (the thread start writes one line); creation is not tried again.
     static NamedPipeReceiveLoop* Instance();
 
     // Creates the shared record and starts the reader thread; IsRunning tells whether it
