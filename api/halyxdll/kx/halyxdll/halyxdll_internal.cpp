@@ -5,6 +5,7 @@
 #include "HalyxDll.pb.h"
 #include "kx/clientbox/NamedPipeSocket.h"
 #include "kx/common/String.h"
+#include "kx/common/TickTimer.h"
 #include "kx/halyxdll/AnswerBounds.h"
 #include "kx/halyxdll/PipeName.h"
 #include "kx/halyxdll/SavegameRecords.h"
@@ -140,8 +141,12 @@ void HalyxSessionData::Update() {
     }
     // The connection is read afresh for every frame: a listener may have dropped or replaced
     // it, even from an Update of its own. Dropped frames count against the budget too, so a
-    // launcher streaming garbage cannot hold the game here either.
-    for (unsigned int taken = 0; taken < kMaxAnswersPerUpdate && !connection_.IsNull(); ++taken) {
+    // launcher streaming garbage cannot hold the game here either; nor can frames that are
+    // slow to take (under Wine every one may cost a round trip to its server).
+    const common::TickTimer budget(kMaxUpdateMilliseconds);
+    for (unsigned int taken = 0;
+         taken < kMaxAnswersPerUpdate && !connection_.IsNull() && budget.GetRemaining() > 0;
+         ++taken) {
         const clientbox::PBConnection::Outcome outcome =
             connection_->TakeFrame(answer_, &CheckAnswerBounds);
         if (outcome == clientbox::PBConnection::Outcome::kNothing) break;

@@ -94,10 +94,14 @@ public:
     // The most answers one Update serves; the rest wait for the next call, so a launcher
     // that never stops sending cannot keep the game inside one Update.
     static constexpr unsigned int kMaxAnswersPerUpdate = 1024;
+    // Nor does one Update take further frames once this many milliseconds have passed (at
+    // least one frame is taken).
+    static constexpr unsigned int kMaxUpdateMilliseconds = 4;
 
     // Drops a launcher connection that has closed; otherwise delivers the answers that are
     // complete to their listeners, in arrival order. At most kMaxAnswersPerUpdate frames are
-    // taken, whether served or dropped (unparsable, or over a bound of AnswerBounds.h).
+    // taken, whether served or dropped (unparsable, or over a bound of AnswerBounds.h), and
+    // none after kMaxUpdateMilliseconds.
     void Update();
 
     // Makes a message connection over `socket` the launcher connection, as if the launcher

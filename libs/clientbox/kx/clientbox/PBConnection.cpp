@@ -25,7 +25,11 @@ constexpr unsigned kPrefixSize = 4;
 }  // namespace
 
 PBConnection::PBConnection(const SharedPtr<Socket>& socket)
-    : expected_(0), bodyReady_(0), givenSocket_(socket), socketGone_(socket ? 0 : 1) {
+    : readySignalled_(false),
+      expected_(0),
+      bodyReady_(0),
+      givenSocket_(socket),
+      socketGone_(socket ? 0 : 1) {
     if (!socket) return;
     ScopedLock guard(&lock_);
     socket_ = socket;
@@ -66,9 +70,9 @@ PBConnection::Outcome PBConnection::TakeFrame(MessageLite* message, BodyCheck ch
     // The game polls every frame: with nothing complete, answer without touching the lock.
     if (bodyReady_.Load() == 0) return Outcome::kNothing;
     ScopedLock guard(&lock_);
-    ready_.Reset();
     if (expected_ == 0 || stream_.GetSize() < expected_) {
         bodyReady_.Store(0);
+        SetReady(false);
         return Outcome::kNothing;
     }
     const uint32_t length = expected_;
@@ -119,6 +123,16 @@ const char* PBConnection::ParseBody(MessageLite* message, uint32_t length, std::
     }
     stream_.Skip(length - static_cast<uint32_t>(consumed));
     return refusal;
+}
+
+void PBConnection::SetReady(bool ready) {
+    if (readySignalled_ == ready) return;
+    readySignalled_ = ready;
+    if (ready) {
+        ready_.Set();
+    } else {
+        ready_.Reset();
+    }
 }
 
 const char* PBConnection::CheckBody(BodyCheck check, uint32_t length) {
@@ -189,7 +203,7 @@ void PBConnection::OnData() {
     }
     if (stream_.GetSize() >= expected_) {
         bodyReady_.Store(1);
-        ready_.Set();
+        SetReady(true);
         SignalMessage.Emit();
     }
 }
@@ -198,7 +212,7 @@ void PBConnection::OnSocketClosed() {
     ScopedLock guard(&lock_);
     socket_.Reset();
     socketGone_.Store(1);
-    ready_.Set();
+    SetReady(true);
     SignalClosed.Emit();
 }
 

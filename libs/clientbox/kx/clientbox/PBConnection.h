@@ -43,10 +43,10 @@ namespace clientbox {
 // IsClosed and Close; OnData and OnSocketClosed run on the signal loop thread. `lock_` guards
 // the expected length, the socket reference, the stream and the drop log; it is held across
 // Send (which only queues the frame with the socket), each TakeFrame that finds a whole body
-// (including checking and parsing it) and OnData, and is taken before the socket's locks. `bodyReady_` is set under the lock and read without
-// it, so that polling a connection with nothing complete takes no lock; IsClosed takes none
-// either (see `socketGone_`). Receive and ReceiveWithTimeout wait on the ready event without
-// the lock.
+// (including checking and parsing it) and OnData, and is taken before the socket's locks.
+// `bodyReady_` is set under the lock and read without it, so that polling a connection with nothing
+// complete takes no lock; IsClosed takes none either (see `socketGone_`). Receive and
+// ReceiveWithTimeout wait on the ready event without the lock.
 class PBConnection : public common::IntrusivePtrBase<PBConnection> {
 public:
     // The largest body accepted: what the system was designed with.
@@ -120,13 +120,18 @@ private:
     // (lock held).
     const char* ParseBody(google::protobuf::MessageLite* message, uint32_t length,
                           std::string* missing);
+    // Sets or resets the ready event, unless it is in that state already (lock held).
+    void SetReady(bool ready);
     // Runs `check` over the whole body at the stream's head and returns to its start (lock held).
     const char* CheckBody(BodyCheck check, uint32_t length);
 
     common::CriticalSection lock_;
-    // Manual reset: set while a whole body is buffered or the socket has closed; reset by
-    // every TryReceive.
+    // Manual reset: set while a whole body is buffered or the socket has closed; reset by a
+    // TakeFrame that finds no whole body left.
     common::Event ready_;
+    // Whether `ready_` is set, so that a stream of frames costs no event call per frame (each
+    // is a round trip to the kernel, or to the Wine server).
+    bool readySignalled_;
     // L of the frame whose prefix has been read and whose body has not been taken; 0 while no
     // prefix is pending.
     uint32_t expected_;
