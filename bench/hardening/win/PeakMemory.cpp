@@ -1,9 +1,9 @@
 #include "hardening/PeakMemory.h"
 
-// clang-format off: windows.h must come before psapi.h.
-#include <psapi.h>
 #include <windows.h>
-// clang-format on
+
+// After windows.h, which it needs.
+#include <psapi.h>
 
 namespace kx {
 namespace bench {
