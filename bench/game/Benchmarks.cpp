@@ -223,6 +223,61 @@ void LibraryRoundTrip(benchmark::State& state, GameSession* game) {
     ReportLatency(state, &samples);
 }
 
+// The game-thread time of one request call per iteration: `call` alone is timed, its answer is
+// then awaited untimed, so that requests do not pile up.
+template <typename Call, typename Await>
+void TimeRequestCalls(benchmark::State& state, GameSession* game, Call call, Await await) {
+    unsigned i = 0;
+    for (auto _ : state) {
+        const Clock::time_point before = Clock::now();
+        call(i++);
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - before).count());
+        if (!await()) {
+            state.SkipWithError(game->GetError().c_str());
+            return;
+        }
+    }
+}
+
+void LoginCalls(benchmark::State& state, GameSession* game) {
+    TimeRequestCalls(
+        state, game, [game](unsigned i) { game->AskLogin(LoginId(i)); },
+        [game] { return game->AwaitLogin(); });
+}
+
+// A write source of `size` bytes of the savegame image, kept for the whole run.
+const unsigned char* WriteSource(uint32_t size) {
+    static std::vector<unsigned char> source;
+    if (source.size() < size) {
+        source.resize(size);
+        FillSavegame(source.data(), 0, size);
+    }
+    return source.data();
+}
+
+void WriteCalls(benchmark::State& state, GameSession* game, uint32_t size) {
+    const unsigned char* source = WriteSource(size);
+    if (!game->OpenWriter(1)) {
+        state.SkipWithError(game->GetError().c_str());
+        return;
+    }
+    TimeRequestCalls(
+        state, game, [game, source, size](unsigned) { game->AskWrite(source, size); },
+        [game] { return game->AwaitWrites(1); });
+}
+
+// The baseline of a write call: what copying its bytes into new memory costs.
+void CopyCalls(benchmark::State& state, uint32_t size) {
+    const unsigned char* source = WriteSource(size);
+    for (auto _ : state) {
+        const Clock::time_point before = Clock::now();
+        std::unique_ptr<unsigned char[]> copy(new unsigned char[size]);
+        memcpy(copy.get(), source, size);
+        benchmark::DoNotOptimize(copy.get());
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - before).count());
+    }
+}
+
 void IdleUpdate(benchmark::State& state, GameSession* game) {
     for (auto _ : state) game->Update();
 }
@@ -396,6 +451,28 @@ void RegisterBenchmarks(const BenchConfig& config, GameSession* game, Allocation
         ->Repetitions(static_cast<int>(config.repetitions))
         ->Iterations(config.roundTrips)
         ->UseRealTime();
+
+    benchmark::RegisterBenchmark("call/login",
+                                 [game](benchmark::State& state) { LoginCalls(state, game); })
+        ->Repetitions(static_cast<int>(config.repetitions))
+        ->Iterations(config.smoke ? 20 : 2000)
+        ->UseManualTime();
+    const uint32_t maxWrite = halyxdll::SavegameWriter::kMaxWriteByteCount;
+    for (const uint32_t size : {kMiB, maxWrite}) {
+        const std::string name = size == kMiB ? "1MiB" : "max";
+        const int iterations = config.smoke ? 2 : size == kMiB ? 200 : 10;
+        benchmark::RegisterBenchmark(("call/copy/" + name).c_str(),
+                                     [size](benchmark::State& state) { CopyCalls(state, size); })
+            ->Repetitions(static_cast<int>(config.repetitions))
+            ->Iterations(iterations)
+            ->UseManualTime();
+        benchmark::RegisterBenchmark(
+            ("call/write/" + name).c_str(),
+            [game, size](benchmark::State& state) { WriteCalls(state, game, size); })
+            ->Repetitions(static_cast<int>(config.repetitions))
+            ->Iterations(iterations)
+            ->UseManualTime();
+    }
 
     auto* update = benchmark::RegisterBenchmark(
         "update/idle", [game](benchmark::State& state) { IdleUpdate(state, game); });

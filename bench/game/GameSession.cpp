@@ -68,6 +68,15 @@ struct WriteListener final : ISavegameWriteListener {
     unsigned shortWrites = 0;
 };
 
+struct ListListener final : IGetSavegameListListener {
+    void OnGetSavegameList(unsigned int, SavegameInfo*, unsigned int entries) override {
+        count = entries;
+        answered = true;
+    }
+    unsigned count = 0;
+    bool answered = false;
+};
+
 // Checking the clock on every Update would cost as much as the Update itself.
 constexpr unsigned kUpdatesPerClockCheck = 1024;
 
@@ -77,6 +86,7 @@ struct GameSession::Listeners {
     LoginListener login;
     ReadListener read;
     WriteListener write;
+    ListListener list;
 };
 
 template <typename Done>
@@ -110,13 +120,38 @@ bool GameSession::Connect() {
 }
 
 bool GameSession::LoginRoundTrip(unsigned int requestId) {
+    AskLogin(requestId);
+    if (!AwaitLogin()) return false;
+    if (!listeners_->login.valid) error_ = "wrong login details";
+    return listeners_->login.valid;
+}
+
+void GameSession::AskLogin(unsigned int requestId) {
     LoginListener& login = listeners_->login;
     login.expectedId = requestId;
     login.answered = false;
     session_.GetLoginDetails(requestId, &login);
-    if (!Pump([&] { return login.answered; }, "no answer to GetLoginDetails")) return false;
-    if (!login.valid) error_ = "wrong login details";
-    return login.valid;
+}
+
+bool GameSession::LoginAnswered() const {
+    return listeners_->login.answered;
+}
+
+bool GameSession::AwaitLogin() {
+    return Pump([&] { return LoginAnswered(); }, "no answer to GetLoginDetails");
+}
+
+void GameSession::AskList() {
+    listeners_->list.answered = false;
+    session_.GetSavegameList(nextRequestId_++, &listeners_->list, 1);
+}
+
+bool GameSession::ListAnswered() const {
+    return listeners_->list.answered;
+}
+
+unsigned GameSession::ListedCount() const {
+    return listeners_->list.count;
 }
 
 bool GameSession::OpenReader(uint32_t slotId) {
@@ -147,15 +182,25 @@ bool GameSession::Read(void* destination, uint32_t offset, uint32_t count) {
 }
 
 bool GameSession::WriteRepeatedly(const void* data, uint32_t size, unsigned times) {
+    for (unsigned i = 0; i < times; ++i) AskWrite(data, size);
+    return AwaitWrites(times);
+}
+
+void GameSession::AskWrite(const void* data, uint32_t size) {
     WriteListener& write = listeners_->write;
     write.expectedBytes = size;
+    writer_->Write(nextRequestId_++, &write, data, size);
+}
+
+bool GameSession::AwaitWrites(unsigned times) {
+    WriteListener& write = listeners_->write;
+    const bool answered =
+        Pump([&] { return write.answers >= times; }, "savegame writes not all answered");
+    const bool whole = write.shortWrites == 0;
     write.answers = 0;
     write.shortWrites = 0;
-    for (unsigned i = 0; i < times; ++i) writer_->Write(nextRequestId_++, &write, data, size);
-    if (!Pump([&] { return write.answers >= times; }, "savegame writes not all answered"))
-        return false;
-    if (write.shortWrites != 0) error_ = "a write was answered with a short count";
-    return write.shortWrites == 0;
+    if (answered && !whole) error_ = "a write was answered with a short count";
+    return answered && whole;
 }
 
 }  // namespace bench

@@ -31,6 +31,18 @@ public:
     // One GetLoginDetails round trip under `requestId`; true when the listener was called
     // with the peer's details.
     bool LoginRoundTrip(unsigned int requestId);
+    // Asks for login details under `requestId` and returns at once; LoginAnswered tells when
+    // the answer came (the details are not checked).
+    void AskLogin(unsigned int requestId);
+    bool LoginAnswered() const;
+    // Waits for the answer to the last AskLogin; false when it did not come.
+    bool AwaitLogin();
+
+    // Asks for the savegame list and returns at once; ListAnswered tells when the answer came,
+    // ListedCount how many entries it had.
+    void AskList();
+    bool ListAnswered() const;
+    unsigned ListedCount() const;
 
     // Opens slot `slotId` for reading or writing and keeps the handle; true when granted.
     bool OpenReader(uint32_t slotId);
@@ -43,6 +55,11 @@ public:
     // Writes `data` (`size` bytes) `times` times through the open writer, all requests at once,
     // then waits for every answer; true when all came and each reported `size` bytes.
     bool WriteRepeatedly(const void* data, uint32_t size, unsigned times);
+    // Writes `data` (`size` bytes) once through the open writer and returns at once.
+    void AskWrite(const void* data, uint32_t size);
+    // Waits for the answers to the `times` writes asked since the last wait; true when all came
+    // and each reported the size asked.
+    bool AwaitWrites(unsigned times);
 
     // One Update.
     void Update() { session_.Update(); }
@@ -54,7 +71,6 @@ private:
     // Calls Update until `done()` holds; false (with `what` as the error) after the patience.
     template <typename Done>
     bool Pump(Done done, const char* what);
-
     struct Listeners;  // the listener objects, defined in the implementation
     halyxdll::HalyxSession session_;
     std::unique_ptr<Listeners> listeners_;

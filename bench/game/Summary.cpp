@@ -81,6 +81,13 @@ Summary::Summary(const std::vector<RunRecord>& runs, bool native, bool smoke,
     Add("Update, open connection, nothing pending", update, "ns/call", kNotMeasured,
         "< 100 ns natively", smoke_ || !native_ || std::isnan(update) ? -1 : update < 100);
 
+    // A request returns at once: the game's thread pays for encoding and copying only.
+    const double loginCall = MedianOf("call/login", "") / 1000;
+    Add("game-thread time of a GetLoginDetails call", loginCall, "us", kNotMeasured,
+        "< 50 us natively", smoke_ || !native_ || std::isnan(loginCall) ? -1 : loginCall < 50);
+    AddCallAgainstCopy("game-thread time of a 1 MiB Write call", "1MiB");
+    AddCallAgainstCopy("game-thread time of a largest Write call (64 MiB - 64 B)", "max");
+
     AddAllocations("heap allocations per login round trip", "allocations/login");
     AddAllocations("heap allocations per 64 KiB read", "allocations/read");
     AddAllocations("heap allocations per 64 KiB write", "allocations/write");
@@ -110,6 +117,13 @@ void Summary::Add(const std::string& name, double value, const std::string& unit
                   const std::string& target, int met) {
     const double ratio = std::isnan(baseline) || baseline == 0 ? kNotMeasured : value / baseline;
     figures_.push_back(Figure{name, value, unit, baseline, ratio, target, met});
+}
+
+void Summary::AddCallAgainstCopy(const std::string& figure, const std::string& size) {
+    const double value = MedianOf("call/write/" + size, "") / 1000;
+    const double copy = MedianOf("call/copy/" + size, "") / 1000;
+    const bool judged = !smoke_ && native_ && !std::isnan(value / copy);
+    Add(figure, value, "us", copy, "<= 1.5 x copy natively", judged ? value <= 1.5 * copy : -1);
 }
 
 void Summary::AddThroughput(const std::string& figure, const std::string& library,

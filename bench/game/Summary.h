@@ -59,6 +59,9 @@ private:
              const std::string& target, int met);
     void AddThroughput(const std::string& figure, const std::string& library,
                        const std::string& raw, double atLeast);
+    // The time of a Write call of `size` ("1MiB" or "max") against copying as many bytes into
+    // new memory, its baseline.
+    void AddCallAgainstCopy(const std::string& figure, const std::string& size);
     void AddAllocations(const std::string& figure, const std::string& benchmark);
 
     std::vector<RunRecord> runs_;

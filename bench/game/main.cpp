@@ -16,11 +16,11 @@
 #include "game/Benchmarks.h"
 #include "game/CollectingReporter.h"
 #include "game/GameSession.h"
-#include "game/PeerProcess.h"
 #include "game/Platform.h"
 #include "game/Summary.h"
 #include "kx/halyxdll/LibraryLifetime.h"
 #include "kx/halyxdll/PipeName.h"
+#include "shared/PeerProcess.h"
 
 int main(int argc, char** argv) {
     using namespace kx::bench;

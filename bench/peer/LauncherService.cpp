@@ -1,5 +1,11 @@
 #include "peer/LauncherService.h"
 
+#include <string.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
 #include "peer/ReadPartFrame.h"
 #include "shared/PeerContract.h"
 
@@ -8,8 +14,40 @@ namespace bench {
 
 namespace wire = protocol::halyxdll;
 
-LauncherService::LauncherService(Channel* channel, const unsigned char* savegame)
-    : channel_(channel), savegame_(savegame) {}
+namespace {
+
+constexpr uint32_t kMaxFrameBody = 64u << 20;
+// A list entry of the smallest encoding: field 1 holding a SavegameInfo with an empty name,
+// slot 1 and size 0.
+constexpr unsigned char kMinimalEntry[] = {0x0a, 0x06, 0x0a, 0x00, 0x10, 0x01, 0x18, 0x00};
+
+void AppendVarint(std::string* out, uint32_t value) {
+    for (; value >= 0x80; value >>= 7) out->push_back(static_cast<char>(value | 0x80));
+    out->push_back(static_cast<char>(value));
+}
+
+}  // namespace
+
+bool LauncherService::ParseBehaviour(const char* name, Behaviour* behaviour) {
+    static const struct {
+        const char* name;
+        Behaviour behaviour;
+    } kNames[] = {{"serve", Behaviour::kServe},
+                  {"garbage", Behaviour::kGarbage},
+                  {"large-list", Behaviour::kLargeList},
+                  {"stall", Behaviour::kStallAfterWriter}};
+    for (const auto& known : kNames) {
+        if (strcmp(name, known.name) == 0) {
+            *behaviour = known.behaviour;
+            return true;
+        }
+    }
+    return false;
+}
+
+LauncherService::LauncherService(Channel* channel, const unsigned char* savegame,
+                                 Behaviour behaviour)
+    : channel_(channel), savegame_(savegame), behaviour_(behaviour) {}
 
 void LauncherService::Run() {
     for (;;) {
@@ -29,6 +67,7 @@ bool LauncherService::Answer() {
     answer_.Clear();
     answer_.set_requestid(request_.requestid());
     if (request_.has_getlogindetails()) {
+        if (behaviour_ == Behaviour::kGarbage && !misbehaved_ && !SendGarbage()) return false;
         wire::GetLoginDetailsRsp* login = answer_.mutable_getlogindetails();
         login->set_username(kUserName);
         login->set_password(kPassword);
@@ -42,11 +81,18 @@ bool LauncherService::Answer() {
         open->set_status(wire::StartReadSavegameRsp::Ok);
     } else if (request_.has_readsavegame()) {
         return SendReadParts(request_.readsavegame());
+    } else if (request_.has_listsavegames() && behaviour_ == Behaviour::kLargeList) {
+        return SendLargeList();
     } else if (request_.has_startwritesavegame()) {
         wire::StartWriteSavegameRsp* open = answer_.mutable_startwritesavegame();
         open->set_productid(request_.startwritesavegame().productid());
         open->set_slotid(request_.startwritesavegame().slotid());
         open->set_status(wire::StartWriteSavegameRsp::Ok);
+        if (behaviour_ == Behaviour::kStallAfterWriter) {
+            if (!SendAnswer()) return false;
+            // The connection stays open and unread; the process ends when the bench says so.
+            for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+        }
     } else if (request_.has_writesavegame()) {
         wire::WriteSavegameRsp* write = answer_.mutable_writesavegame();
         write->set_status(wire::WriteSavegameRsp::Ok);
@@ -65,6 +111,42 @@ bool LauncherService::SendAnswer() {
     for (int i = 0; i < 4; ++i) frame_[i] = static_cast<char>(size >> (24 - 8 * i));
     answer_.AppendToString(&frame_);
     return channel_->WriteAll(frame_.data(), frame_.size());
+}
+
+bool LauncherService::SendGarbage() {
+    misbehaved_ = true;
+    // Length 1, body 0xFF: a field tag of an unfinished varint, which never parses.
+    static const unsigned char kGarbageFrame[] = {0, 0, 0, 1, 0xff};
+    constexpr uint32_t kFramesPerWrite = 13107;  // just under 64 KiB per write
+    std::vector<unsigned char> chunk(kFramesPerWrite * sizeof(kGarbageFrame));
+    for (uint32_t i = 0; i < kFramesPerWrite; ++i) {
+        memcpy(&chunk[i * sizeof(kGarbageFrame)], kGarbageFrame, sizeof(kGarbageFrame));
+    }
+    for (uint32_t left = kGarbageBytes / sizeof(kGarbageFrame) * sizeof(kGarbageFrame); left > 0;) {
+        const uint32_t size = left < chunk.size() ? left : static_cast<uint32_t>(chunk.size());
+        if (!channel_->WriteAll(chunk.data(), size)) return false;
+        left -= size;
+    }
+    return true;
+}
+
+bool LauncherService::SendLargeList() {
+    std::string head;
+    head.push_back(0x08);  // requestId
+    AppendVarint(&head, request_.requestid());
+    head.push_back(0x2a);  // listSavegames
+    const uint32_t headRoom = static_cast<uint32_t>(head.size()) + 5;
+    const uint32_t entries = (kMaxFrameBody - headRoom) / sizeof(kMinimalEntry);
+    AppendVarint(&head, entries * static_cast<uint32_t>(sizeof(kMinimalEntry)));
+    std::string frame(4, '\0');
+    frame += head;
+    frame.reserve(frame.size() + entries * sizeof(kMinimalEntry));
+    for (uint32_t i = 0; i < entries; ++i) {
+        frame.append(reinterpret_cast<const char*>(kMinimalEntry), sizeof(kMinimalEntry));
+    }
+    const uint32_t body = static_cast<uint32_t>(frame.size() - 4);
+    for (int i = 0; i < 4; ++i) frame[i] = static_cast<char>(body >> (24 - 8 * i));
+    return channel_->WriteAll(frame.data(), frame.size());
 }
 
 bool LauncherService::SendReadParts(const wire::ReadSavegameReq& read) {

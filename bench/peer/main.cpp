@@ -1,5 +1,9 @@
 // The benchmarks' peer: a second process that serves the launcher's pipe and the raw pipe of
 // the baselines until its standard input ends (the bench closes it, or exits).
+//
+//   halyx_benchpeer <launcher pipe name> [serve|garbage|large-list|stall]
+//
+// The optional behaviour makes the launcher's side misbehave (see LauncherService.h).
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -19,12 +23,12 @@ using kx::bench::Channel;
 using kx::bench::PipeListener;
 
 // Accepts clients for good, each served by a thread of its own.
-template <typename Service>
-void Serve(PipeListener* listener, const unsigned char* savegame) {
+template <typename Service, typename... Options>
+void Serve(PipeListener* listener, const unsigned char* savegame, Options... options) {
     while (std::unique_ptr<Channel> client = listener->Accept()) {
         std::thread(
-            [savegame](std::unique_ptr<Channel> channel) {
-                Service(channel.get(), savegame).Run();
+            [savegame, options...](std::unique_ptr<Channel> channel) {
+                Service(channel.get(), savegame, options...).Run();
             },
             std::move(client))
             .detach();
@@ -34,8 +38,12 @@ void Serve(PipeListener* listener, const unsigned char* savegame) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        fprintf(stderr, "usage: %s <launcher pipe name>\n", argv[0]);
+    using Behaviour = kx::bench::LauncherService::Behaviour;
+    Behaviour behaviour = Behaviour::kServe;
+    if (argc < 2 || argc > 3 ||
+        (argc == 3 && !kx::bench::LauncherService::ParseBehaviour(argv[2], &behaviour))) {
+        fprintf(stderr, "usage: %s <launcher pipe name> [serve|garbage|large-list|stall]\n",
+                argv[0]);
         return 2;
     }
     std::vector<unsigned char> savegame(kx::bench::kSavegameSize);
@@ -48,7 +56,8 @@ int main(int argc, char** argv) {
         fprintf(stderr, "peer: cannot serve the pipes\n");
         return 1;
     }
-    std::thread(Serve<kx::bench::LauncherService>, &launcher, savegame.data()).detach();
+    std::thread(Serve<kx::bench::LauncherService, Behaviour>, &launcher, savegame.data(), behaviour)
+        .detach();
     std::thread(Serve<kx::bench::RawService>, &raw, savegame.data()).detach();
 
     char byte;

@@ -3,7 +3,10 @@
 // every kind pending: the real unframing, parsing and dispatch, without a pipe or the pipe
 // reader thread, so that inputs run fast and reproducibly. Then the launcher vanishes, and the
 // session must drop the connection and deliver a valid answer on a fresh one. Nothing may
-// crash, write outside a game buffer, leak or wedge.
+// crash, write outside a game buffer, leak or wedge. An input whose first byte has its top bit
+// set describes large answers (see LargeAnswers.h) instead of carrying the stream itself; run
+// with -rss_limit_mb, so that an answer whose decoding costs far more memory than its wire size
+// is a finding.
 
 #include <stdlib.h>
 
@@ -13,6 +16,7 @@
 
 #include "FuzzCheck.h"
 #include "GameSide.h"
+#include "LargeAnswers.h"
 #include "LoopFlush.h"
 #include "SplitPlan.h"
 #include "StandInSocket.h"
@@ -58,6 +62,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     session.GetHalyxServer(GameSide::kServerId, &game, GameSide::kProductId, 0);
     game.IssueRequests(session);
 
+    std::string expanded;
+    if (size >= 2 && (data[0] & 0x80) != 0) {
+        expanded.assign(reinterpret_cast<const char*>(data), 2);
+        expanded += kx::fuzz::LargeAnswers::Expand(data + 2, size - 2);
+        data = reinterpret_cast<const std::uint8_t*>(expanded.data());
+        size = expanded.size();
+    }
     kx::fuzz::SplitPlan plan(data, size);
     const std::uint8_t* piece;
     std::size_t length;

@@ -65,3 +65,11 @@ nothing_served='requestId: 2 stopReadSavegame { }'
 # A frame behind a refused length must never be unframed.
 { printf '\x02\x08'; frame "$login"; printf '\x00\x00\x00\x00'; frame "$remove"; frame "$login"; } \
   >"$out/frames_behind_a_refused_length"
+# Large answers, described in LargeAnswers.h's instructions (a first byte with its top bit set):
+# lists at and past the entry bound and with names past the name bound, the largest list one
+# frame holds, and login details and a server pipe name past the text bounds.
+{ printf '\x87\x01'; printf '\x00\x06\x10\x00\x00\x00'; printf '\x00\x06\x10\x01\x00\x00';
+  printf '\x00\x06\x00\x02\x00\xcd'; } >"$out/large_lists"
+{ printf '\x87\x02'; printf '\x00\x06\xff\xff\x07\x00'; } >"$out/largest_list_frame"
+{ printf '\x86\x03'; printf '\x01\x02\x04\x01\x00\x61'; printf '\x02\x03\x04\x01\x00\x70'; } \
+  >"$out/long_texts"

@@ -1,4 +1,4 @@
-#include "game/PeerProcess.h"
+#include "shared/PeerProcess.h"
 
 #include <windows.h>
 
@@ -14,7 +14,8 @@ std::string PeerProcess::ProgramBesideThisOne(const std::string& name) {
 }
 
 // Named pipes have one namespace per machine (per Wine prefix): nothing to set up.
-bool PeerProcess::Start(const std::string& program, const std::string& launcherPipeName) {
+bool PeerProcess::Start(const std::string& program, const std::string& launcherPipeName,
+                        const std::string& behaviour) {
     SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE readEnd;
     HANDLE writeEnd;
@@ -28,6 +29,7 @@ bool PeerProcess::Start(const std::string& program, const std::string& launcherP
     startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     std::string commandLine = "\"" + program + "\" " + launcherPipeName;
+    if (!behaviour.empty()) commandLine += " " + behaviour;
     PROCESS_INFORMATION started;
     const BOOL created = CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
                                         nullptr, nullptr, &startup, &started);

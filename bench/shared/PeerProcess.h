@@ -13,23 +13,30 @@ namespace bench {
 // also happens when this process dies. Game thread only.
 class PeerProcess {
 public:
-    // Starts `program` for the launcher's pipe `launcherPipeName` and waits up to ten seconds
-    // until it serves; IsServing tells whether it does.
-    PeerProcess(const std::string& program, const std::string& launcherPipeName);
-    // Ends the peer (closing its input; killing it when it has not gone after five seconds)
-    // and removes the pipe namespace.
+    // Starts `program` for the launcher's pipe `launcherPipeName`, with the launcher behaviour
+    // `behaviour` when not empty (see the peer's usage), and waits up to ten seconds until it
+    // serves; IsServing tells whether it does.
+    PeerProcess(const std::string& program, const std::string& launcherPipeName,
+                const std::string& behaviour = std::string());
+    // Ends the peer, as End does.
     ~PeerProcess();
     PeerProcess(const PeerProcess&) = delete;
     PeerProcess& operator=(const PeerProcess&) = delete;
 
     bool IsServing() const { return serving_; }
 
+    // Ends the peer now (closing its input; killing it when it has not gone after five
+    // seconds) and removes the pipe namespace; its pipes break. May be called from another
+    // thread while the game's thread is inside the library, but by one thread only.
+    void End();
+
     // The path of program `name` in this program's directory (".exe" added on Windows).
     static std::string ProgramBesideThisOne(const std::string& name);
 
 private:
     // Platform part: starting and ending the process.
-    bool Start(const std::string& program, const std::string& launcherPipeName);
+    bool Start(const std::string& program, const std::string& launcherPipeName,
+               const std::string& behaviour);
     void Stop();
     // Connects to the raw pipe until it answers or the time is up.
     bool WaitServing();

@@ -1,4 +1,4 @@
-#include "game/PeerProcess.h"
+#include "shared/PeerProcess.h"
 
 #include <chrono>
 
@@ -8,12 +8,20 @@
 namespace kx {
 namespace bench {
 
-PeerProcess::PeerProcess(const std::string& program, const std::string& launcherPipeName) {
-    serving_ = Start(program, launcherPipeName) && WaitServing();
+PeerProcess::PeerProcess(const std::string& program, const std::string& launcherPipeName,
+                         const std::string& behaviour) {
+    serving_ = Start(program, launcherPipeName, behaviour) && WaitServing();
 }
 
 PeerProcess::~PeerProcess() {
+    End();
+}
+
+void PeerProcess::End() {
     Stop();
+    process_ = -1;
+    input_ = -1;
+    namespace_.clear();
 }
 
 bool PeerProcess::WaitServing() {

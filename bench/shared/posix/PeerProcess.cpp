@@ -1,4 +1,4 @@
-#include "game/PeerProcess.h"
+#include "shared/PeerProcess.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -42,7 +42,8 @@ std::string PeerProcess::ProgramBesideThisOne(const std::string& name) {
     return program.substr(0, program.find_last_of('/') + 1) + name;
 }
 
-bool PeerProcess::Start(const std::string& program, const std::string& launcherPipeName) {
+bool PeerProcess::Start(const std::string& program, const std::string& launcherPipeName,
+                        const std::string& behaviour) {
     char directory[] = "/tmp/halyx-bench-XXXXXX";
     if (mkdtemp(directory) == nullptr) return false;
     namespace_ = directory;
@@ -53,8 +54,9 @@ bool PeerProcess::Start(const std::string& program, const std::string& launcherP
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, input[0], 0);
-    char* const arguments[] = {const_cast<char*>(program.c_str()),
-                               const_cast<char*>(launcherPipeName.c_str()), nullptr};
+    char* const arguments[] = {
+        const_cast<char*>(program.c_str()), const_cast<char*>(launcherPipeName.c_str()),
+        behaviour.empty() ? nullptr : const_cast<char*>(behaviour.c_str()), nullptr};
     pid_t peer;
     const int failed = posix_spawn(&peer, program.c_str(), &actions, nullptr, arguments, environ);
     posix_spawn_file_actions_destroy(&actions);
