@@ -4,27 +4,57 @@
 # builds the product DLL and checks its export and import tables, checks the installed
 # packages, runs the benchmarks once in their smoke mode (no figure is judged), and runs every
 # fuzz target for a short smoke time.
+#
+# Given preset names (scripts/test.sh linux win64), it does only those: builds each and runs
+# its tests, or for win32 builds the DLL and checks its tables.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 
 summary=()
-for preset in linux linux-asan linux-tsan win64; do
+# Builds one preset and runs its tests, adding a line to the summary.
+build_and_test() {
+  local preset=$1
   echo "== $preset: build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
   echo "== $preset: test"
+  local log
   log=$(mktemp)
   ctest --preset "$preset" 2>&1 | tee "$log"
   summary+=("$preset: $(grep -E 'tests passed' "$log" | tail -n 1)")
   rm -f "$log"
+}
+
+# Builds the product DLL and checks its export and import tables.
+build_product() {
+  echo "== win32: build the product DLL"
+  cmake --preset win32 >/dev/null
+  cmake --build --preset win32
+  scripts/check-exports.sh build/win32/bin/velhalyxapi_r2.dll
+}
+
+if [ $# -gt 0 ]; then
+  for preset in "$@"; do
+    case "$preset" in
+      win32) build_product ;;
+      linux | linux-asan | linux-tsan | win64) build_and_test "$preset" ;;
+      *) echo "test.sh: no tests to run for preset '$preset'" >&2; exit 2 ;;
+    esac
+  done
+  if [ ${#summary[@]} -gt 0 ]; then
+    echo "== summary"
+    printf '%s\n' "${summary[@]}"
+  fi
+  exit 0
+fi
+
+for preset in linux linux-asan linux-tsan win64; do
+  build_and_test "$preset"
 done
 
-echo "== win32: build the product DLL"
-cmake --preset win32 >/dev/null
-cmake --build --preset win32
-scripts/check-exports.sh build/win32/bin/velhalyxapi_r2.dll
+build_product
 scripts/check-exports.sh build/linux/bin/libvelhalyxapi_r2.so
 
 echo "== packages"

@@ -32,15 +32,15 @@ public:
     // handle at once.
     void GetHalyxServer(unsigned int requestId, IGetHalyxServerListener* listener,
                         unsigned int productId, unsigned int subProductId);
-    // Slot id 0 is refused at once with result 3.
+    // Slot id 0 is refused at once with kSavegameFailed.
     void GetSavegameReader(unsigned int requestId, IGetSavegameReaderListener* listener,
                            unsigned int productId, unsigned int slotId);
-    // Slot id 0 is refused at once with result 3.
+    // Slot id 0 is refused at once with kSavegameFailed.
     void GetSavegameWriter(unsigned int requestId, IGetSavegameWriterListener* listener,
                            unsigned int productId, unsigned int slotId, bool overwriteExisting);
     void GetSavegameList(unsigned int requestId, IGetSavegameListListener* listener,
                          unsigned int productId);
-    // Slot id 0 is refused at once with result 3.
+    // Slot id 0 is refused at once with kSavegameFailed.
     void RemoveSavegame(unsigned int requestId, IRemoveSavegameListener* listener,
                         unsigned int productId, unsigned int slotId);
     // Does nothing: nothing is sent and the listener is never called.

@@ -19,11 +19,21 @@
 // savegames in one list, a savegame name or a login field over 1024 UTF-8 bytes, a server pipe
 // name over 1024 bytes, more than 64 fields this library does not know.
 //
-// Result codes: 0 success, 1 not found (for writing: overwrite refused), 2 slot locked,
-// 3 failed or slot id 0.
+// The result codes below are what the savegame listeners receive.
 
 namespace kx {
 namespace halyxdll {
+
+// Result codes of opening a savegame for reading or writing and of removing one. Plain
+// constants, so that every listener signature keeps its plain unsigned int.
+const unsigned int kSavegameOk = 0;
+// Reading or removing: the slot holds no savegame. Opening a writer without overwriting: the
+// slot holds a savegame already (overwrite refused).
+const unsigned int kSavegameNotFound = 1;
+// Another reader or writer holds the slot.
+const unsigned int kSavegameLocked = 2;
+// Anything else, including a slot id of 0 (refused at once, inside the request call).
+const unsigned int kSavegameFailed = 3;
 
 class SavegameInfo;
 class SavegameReader;
@@ -53,7 +63,7 @@ protected:
 
 class IGetSavegameReaderListener {
 public:
-    // reader is non-null exactly when result is 0; the game then owns it until Close.
+    // reader is non-null exactly when result is kSavegameOk; the game then owns it until Close.
     virtual void OnGetSavegameReader(unsigned int requestId, unsigned int result,
                                      SavegameReader* reader) = 0;
 
@@ -63,7 +73,7 @@ protected:
 
 class IGetSavegameWriterListener {
 public:
-    // writer is non-null exactly when result is 0; the game then owns it until Close.
+    // writer is non-null exactly when result is kSavegameOk; the game then owns it until Close.
     virtual void OnGetSavegameWriter(unsigned int requestId, unsigned int result,
                                      SavegameWriter* writer) = 0;
 

@@ -15,7 +15,7 @@ std::string Header(std::uint32_t size) {
                        static_cast<char>(size >> 8), static_cast<char>(size)};
 }
 
-TEST(Frame, EncodeWritesBigEndianLengthThenBody) {
+TEST(FrameTest, EncodeWritesBigEndianLengthThenBody) {
     pb::Rsp rsp;
     rsp.set_requestid(7);
     rsp.mutable_getosi()->set_status(pb::GetOsiRsp::Ok);
@@ -26,7 +26,7 @@ TEST(Frame, EncodeWritesBigEndianLengthThenBody) {
     EXPECT_EQ(FrameBody(std::string(0x010203, 'x')).substr(0, 4), Header(0x010203));
 }
 
-TEST(Frame, EncodeRefusesMessagesMissingRequiredFields) {
+TEST(FrameTest, EncodeRefusesMessagesMissingRequiredFields) {
     pb::Rsp rsp;  // no requestId
     rsp.mutable_removesavegame()->set_status(pb::RemoveSavegameRsp::Ok);
     std::string frame = "stale";
@@ -34,7 +34,7 @@ TEST(Frame, EncodeRefusesMessagesMissingRequiredFields) {
     EXPECT_TRUE(frame.empty());
 }
 
-TEST(Frame, EncodeRefusesBodiesAboveTheLimit) {
+TEST(FrameTest, EncodeRefusesBodiesAboveTheLimit) {
     pb::Req req;
     req.set_requestid(1);
     pb::WriteSavegameReq* write = req.mutable_writesavegame();
@@ -45,7 +45,7 @@ TEST(Frame, EncodeRefusesBodiesAboveTheLimit) {
     EXPECT_FALSE(EncodeFrame(req, &frame));
 }
 
-TEST(Frame, ReaderReassemblesFramesSplitAtEveryByte) {
+TEST(FrameTest, ReaderReassemblesFramesSplitAtEveryByte) {
     const std::string stream = FrameBody("first") + FrameBody("second body") + FrameBody("3");
     FrameReader reader;
     std::vector<std::string> bodies;
@@ -60,7 +60,7 @@ TEST(Frame, ReaderReassemblesFramesSplitAtEveryByte) {
     EXPECT_EQ(reader.Buffered(), 0u);
 }
 
-TEST(Frame, ReaderReturnsSeveralFramesFromOneAppendAndKeepsTheRest) {
+TEST(FrameTest, ReaderReturnsSeveralFramesFromOneAppendAndKeepsTheRest) {
     const std::string stream = FrameBody("a") + FrameBody("bb") + FrameBody("ccc").substr(0, 5);
     FrameReader reader;
     reader.Append(stream.data(), stream.size());
@@ -76,7 +76,7 @@ TEST(Frame, ReaderReturnsSeveralFramesFromOneAppendAndKeepsTheRest) {
     EXPECT_EQ(body, "ccc");
 }
 
-TEST(Frame, ZeroLengthBreaksTheStreamForGood) {
+TEST(FrameTest, ZeroLengthBreaksTheStreamForGood) {
     const std::string stream = FrameBody("ok") + Header(0) + FrameBody("after");
     FrameReader reader;
     reader.Append(stream.data(), stream.size());
@@ -86,7 +86,7 @@ TEST(Frame, ZeroLengthBreaksTheStreamForGood) {
     EXPECT_EQ(reader.Next(&body), FrameReader::Status::kZeroLength);
 }
 
-TEST(Frame, OversizeIsRefusedFromTheHeaderAlone) {
+TEST(FrameTest, OversizeIsRefusedFromTheHeaderAlone) {
     FrameReader reader;
     const std::string largest = Header(kMaxFrameBody);
     reader.Append(largest.data(), largest.size());

@@ -34,7 +34,7 @@ std::string Pattern(std::size_t size, unsigned seed) {
     return data;
 }
 
-class LauncherEndToEnd : public ::testing::Test {
+class LauncherEndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override {
         WriteWholeFile(config_, std::string("username = ") + kUsername + "\r\npassword = " +
@@ -133,7 +133,7 @@ protected:
     const std::string pipe_ = UniquePipeName("e2e");
 };
 
-TEST_F(LauncherEndToEnd, EveryConversation) {
+TEST_F(LauncherEndToEndTest, EveryConversation) {
     auto launcher = Start({"--part-size", "1000"});
     ASSERT_TRUE(launcher);
     auto client = Connect();
@@ -193,7 +193,7 @@ TEST_F(LauncherEndToEnd, EveryConversation) {
               pb::StartReadSavegameRsp::NotFound);
 }
 
-TEST_F(LauncherEndToEnd, LargeSavegameRoundTrip) {
+TEST_F(LauncherEndToEndTest, LargeSavegameRoundTrip) {
     auto launcher = Start();
     ASSERT_TRUE(launcher);
     auto client = Connect();
@@ -219,7 +219,7 @@ TEST_F(LauncherEndToEnd, LargeSavegameRoundTrip) {
     RecordProperty("read_16MiB_ms", static_cast<int>(ms(read - written)));
 }
 
-TEST_F(LauncherEndToEnd, ManyClientsAtOnce) {
+TEST_F(LauncherEndToEndTest, ManyClientsAtOnce) {
     auto launcher = Start();
     ASSERT_TRUE(launcher);
     constexpr int kClients = 6;
@@ -268,7 +268,7 @@ TEST_F(LauncherEndToEnd, ManyClientsAtOnce) {
               kClients);
 }
 
-TEST_F(LauncherEndToEnd, LocksBetweenClientsEndWithTheirHolder) {
+TEST_F(LauncherEndToEndTest, LocksBetweenClientsEndWithTheirHolder) {
     auto launcher = Start();
     ASSERT_TRUE(launcher);
     auto a = Connect();
@@ -317,7 +317,7 @@ TEST_F(LauncherEndToEnd, LocksBetweenClientsEndWithTheirHolder) {
               pb::StartWriteSavegameRsp::Ok);
 }
 
-TEST_F(LauncherEndToEnd, SavegamesSurviveARestartAndPersistFalseLeavesNothing) {
+TEST_F(LauncherEndToEndTest, SavegamesSurviveARestartAndPersistFalseLeavesNothing) {
     const std::string data = Pattern(200 * 1000, 5);
     {
         auto launcher = Start();
@@ -341,7 +341,7 @@ TEST_F(LauncherEndToEnd, SavegamesSurviveARestartAndPersistFalseLeavesNothing) {
               pb::StartReadSavegameRsp::NotFound);
 }
 
-TEST_F(LauncherEndToEnd, KilledDuringAWriteKeepsThePreviousSavegame) {
+TEST_F(LauncherEndToEndTest, KilledDuringAWriteKeepsThePreviousSavegame) {
     const std::string before = Pattern(100 * 1000, 1);
     {
         auto launcher = Start();
@@ -369,7 +369,7 @@ TEST_F(LauncherEndToEnd, KilledDuringAWriteKeepsThePreviousSavegame) {
     }
 }
 
-TEST_F(LauncherEndToEnd, ASecondLauncherOnTheSamePipeExitsWithThree) {
+TEST_F(LauncherEndToEndTest, ASecondLauncherOnTheSamePipeExitsWithThree) {
     auto first = Start();
     ASSERT_TRUE(first);
     auto client = Connect();
@@ -388,7 +388,7 @@ TEST_F(LauncherEndToEnd, ASecondLauncherOnTheSamePipeExitsWithThree) {
     EXPECT_EQ(Load(*client, 2), "pending");
 }
 
-TEST_F(LauncherEndToEnd, ConnectionsAboveTheLimitAreClosedWhileTheOthersAreServed) {
+TEST_F(LauncherEndToEndTest, ConnectionsAboveTheLimitAreClosedWhileTheOthersAreServed) {
     auto launcher = Start({"--max-connections", "2"});
     ASSERT_TRUE(launcher);
     // Retried: the launcher may still count the start-up probe for a moment.
@@ -412,7 +412,7 @@ TEST_F(LauncherEndToEnd, ConnectionsAboveTheLimitAreClosedWhileTheOthersAreServe
     EXPECT_TRUE(Ask(*second, LoginRequest(3)).has_getlogindetails());
 }
 
-TEST_F(LauncherEndToEnd, BrokenClientFramesCloseOnlyThatConnection) {
+TEST_F(LauncherEndToEndTest, BrokenClientFramesCloseOnlyThatConnection) {
     auto launcher = Start();
     ASSERT_TRUE(launcher);
     auto bystander = Connect();
@@ -440,7 +440,7 @@ TEST_F(LauncherEndToEnd, BrokenClientFramesCloseOnlyThatConnection) {
               3u);
 }
 
-TEST_F(LauncherEndToEnd, VerboseModeLogsEveryRequestAndAnswer) {
+TEST_F(LauncherEndToEndTest, VerboseModeLogsEveryRequestAndAnswer) {
     auto launcher = Start({"-v"});
     ASSERT_TRUE(launcher);
     auto client = Connect();
@@ -469,7 +469,7 @@ TEST_F(LauncherEndToEnd, VerboseModeLogsEveryRequestAndAnswer) {
 }
 
 // The fault switches, each on a launcher of its own.
-TEST_F(LauncherEndToEnd, FaultByteWritesAndDelay) {
+TEST_F(LauncherEndToEndTest, FaultByteWritesAndDelay) {
     auto launcher = Start({"--fault-byte-writes", "--fault-delay-ms", "300"});
     ASSERT_TRUE(launcher);
     auto client = Connect();
@@ -480,7 +480,7 @@ TEST_F(LauncherEndToEnd, FaultByteWritesAndDelay) {
     EXPECT_EQ(login.getlogindetails().username(), kUsername);
 }
 
-TEST_F(LauncherEndToEnd, FaultCloseAfterAnswers) {
+TEST_F(LauncherEndToEndTest, FaultCloseAfterAnswers) {
     auto launcher = Start({"--fault-close-after", "2"});
     ASSERT_TRUE(launcher);
     auto client = Connect();
@@ -495,7 +495,7 @@ TEST_F(LauncherEndToEnd, FaultCloseAfterAnswers) {
     EXPECT_TRUE(client->WaitClosed(kPatience));
 }
 
-TEST_F(LauncherEndToEnd, FaultMalformedAnswers) {
+TEST_F(LauncherEndToEndTest, FaultMalformedAnswers) {
     struct Case {
         const char* kind;
         std::function<void(PipeClient&)> check;
@@ -535,7 +535,7 @@ TEST_F(LauncherEndToEnd, FaultMalformedAnswers) {
     }
 }
 
-TEST_F(LauncherEndToEnd, FaultReadPartsOutsideTheRange) {
+TEST_F(LauncherEndToEndTest, FaultReadPartsOutsideTheRange) {
     {
         auto launcher = Start();
         ASSERT_TRUE(launcher);

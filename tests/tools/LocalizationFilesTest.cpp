@@ -22,7 +22,7 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-TEST(LocalizationFiles, EnglishAndANonLatinLanguageWithTheSameKeys) {
+TEST(LocalizationFilesTest, EnglishAndANonLatinLanguageWithTheSameKeys) {
     ASSERT_EQ(InstalledLanguages(), (std::vector<std::string>{"en", "ja"}));
     const auto english = Lines(LocalizationFileText("en"));
     const auto japanese = Lines(LocalizationFileText("ja"));
@@ -43,7 +43,7 @@ TEST(LocalizationFiles, EnglishAndANonLatinLanguageWithTheSameKeys) {
     EXPECT_NE(LocalizationFileText("ja").compare(0, 3, "\xEF\xBB\xBF"), 0);  // no BOM
 }
 
-TEST(LocalizationFiles, WritesMissingFilesAndKeepsEditedOnes) {
+TEST(LocalizationFilesTest, WritesMissingFilesAndKeepsEditedOnes) {
     ScratchDir dir;
     const auto english = LocalizationFilePath(dir.Path(), "en");
     EXPECT_EQ(english, dir.Path() / "data" / "loc" / "en_loc.txt");

@@ -13,7 +13,7 @@ bool Parse(std::vector<const char*> args, Options* options, std::string* error) 
     return ParseOptions(static_cast<int>(args.size()), args.data(), options, error);
 }
 
-TEST(Options, DefaultsServeTheStandardPipe) {
+TEST(OptionsTest, DefaultsServeTheStandardPipe) {
     Options options;
     std::string error;
     ASSERT_TRUE(Parse({}, &options, &error)) << error;
@@ -25,7 +25,7 @@ TEST(Options, DefaultsServeTheStandardPipe) {
     EXPECT_FALSE(options.verbose);
 }
 
-TEST(Options, EveryOptionInBothSpellings) {
+TEST(OptionsTest, EveryOptionInBothSpellings) {
     Options options;
     std::string error;
     ASSERT_TRUE(
@@ -54,7 +54,7 @@ TEST(Options, EveryOptionInBothSpellings) {
     EXPECT_EQ(limits.settings.maxWritersPerClient, 2u);
 }
 
-TEST(Options, RefusesWhatItDoesNotUnderstand) {
+TEST(OptionsTest, RefusesWhatItDoesNotUnderstand) {
     const std::vector<std::vector<const char*>> bad = {
         {"--bogus"},
         {"--pipe"},
@@ -78,7 +78,7 @@ TEST(Options, RefusesWhatItDoesNotUnderstand) {
     }
 }
 
-TEST(LauncherConfig, ReadsNonAsciiLoginDetailsAndProducts) {
+TEST(LauncherConfigTest, ReadsNonAsciiLoginDetailsAndProducts) {
     const std::string text =
         "\xEF\xBB\xBF# developer account\r\n"
         "username = J\xC3\xBCrgen M\xC3\xBCller\r\n"
@@ -96,7 +96,7 @@ TEST(LauncherConfig, ReadsNonAsciiLoginDetailsAndProducts) {
     EXPECT_EQ(config.products, (std::set<std::uint32_t>{7, 8, 9, 4294967295u}));
 }
 
-TEST(LauncherConfig, KeepsDefaultsForWhatIsNotSet) {
+TEST(LauncherConfigTest, KeepsDefaultsForWhatIsNotSet) {
     LauncherConfig config;
     std::string error;
     ASSERT_TRUE(ParseLauncherConfig("username = someone\n", &config, &error));
@@ -107,7 +107,7 @@ TEST(LauncherConfig, KeepsDefaultsForWhatIsNotSet) {
     EXPECT_TRUE(config.products.empty());
 }
 
-TEST(LauncherConfig, ErrorsNameTheLine) {
+TEST(LauncherConfigTest, ErrorsNameTheLine) {
     for (const char* text : {"username = a\nno equals here\n", "x\n", "colour = blue\n",
                              "products = 1, two\n", "products = 4294967296\n"}) {
         LauncherConfig config;
@@ -117,7 +117,7 @@ TEST(LauncherConfig, ErrorsNameTheLine) {
     }
 }
 
-TEST(LauncherConfig, LoadConfigFileReportsAMissingFile) {
+TEST(LauncherConfigTest, LoadConfigFileReportsAMissingFile) {
     testing::ScratchDir dir;
     LauncherConfig config;
     std::string error;

@@ -48,7 +48,7 @@ private:
     std::vector<std::thread> workers_;  // only the accept thread adds, joined after it
 };
 
-TEST(PipeServer, ServesSeveralClientsAtOnce) {
+TEST(PipeServerTest, ServesSeveralClientsAtOnce) {
     const std::string name = UniquePipeName("echo");
     EchoServer echo(name);
     EXPECT_EQ(echo.Server().Location(), PipeLocation(name));
@@ -77,7 +77,7 @@ TEST(PipeServer, ServesSeveralClientsAtOnce) {
     EXPECT_EQ(echoed, big);
 }
 
-TEST(PipeServer, ASecondServerForTheSameNameIsRefused) {
+TEST(PipeServerTest, ASecondServerForTheSameNameIsRefused) {
     const std::string name = UniquePipeName("twice");
     EchoServer first(name);
     PipeServer second;
@@ -91,7 +91,7 @@ TEST(PipeServer, ASecondServerForTheSameNameIsRefused) {
     EXPECT_TRUE(client->ReadExactly(10, &echoed, kPatience));
 }
 
-TEST(PipeServer, TheNameIsFreeAgainOnceTheServerIsGone) {
+TEST(PipeServerTest, TheNameIsFreeAgainOnceTheServerIsGone) {
     const std::string name = UniquePipeName("again");
     { EchoServer first(name); }
     EXPECT_FALSE(PipeClient::Connect(PipeLocation(name)));
@@ -99,7 +99,7 @@ TEST(PipeServer, TheNameIsFreeAgainOnceTheServerIsGone) {
     EXPECT_TRUE(PipeClient::Connect(PipeLocation(name)));
 }
 
-TEST(PipeServer, StopEndsAcceptAndBlockedReads) {
+TEST(PipeServerTest, StopEndsAcceptAndBlockedReads) {
     PipeServer server;
     std::string error;
     ASSERT_EQ(server.Open(UniquePipeName("stop"), &error), PipeServer::OpenResult::kOpened);
@@ -123,7 +123,7 @@ TEST(PipeServer, StopEndsAcceptAndBlockedReads) {
     EXPECT_FALSE(connection->Write("x", 1));
 }
 
-TEST(PipeServer, BytesWrittenBeforeClosingStillArrive) {
+TEST(PipeServerTest, BytesWrittenBeforeClosingStillArrive) {
     PipeServer server;
     std::string error;
     ASSERT_EQ(server.Open(UniquePipeName("close"), &error), PipeServer::OpenResult::kOpened);
@@ -140,7 +140,7 @@ TEST(PipeServer, BytesWrittenBeforeClosingStillArrive) {
     EXPECT_TRUE(client->WaitClosed(kPatience));
 }
 
-TEST(PipeServer, ReadSeesTheClientLeave) {
+TEST(PipeServerTest, ReadSeesTheClientLeave) {
     PipeServer server;
     std::string error;
     ASSERT_EQ(server.Open(UniquePipeName("leave"), &error), PipeServer::OpenResult::kOpened);

@@ -24,7 +24,7 @@ void ExpectWellFormed(const std::vector<ReadPart>& parts, std::uint32_t size, st
     }
 }
 
-TEST(ReadParts, SplitsIntoFullPartsAndARemainder) {
+TEST(ReadPartsTest, SplitsIntoFullPartsAndARemainder) {
     const auto parts = SplitRead(10000, 0, 2500, 1000);
     ASSERT_EQ(parts.size(), 3u);
     EXPECT_EQ(parts[0].size, 1000u);
@@ -34,7 +34,7 @@ TEST(ReadParts, SplitsIntoFullPartsAndARemainder) {
     ExpectWellFormed(parts, 10000, 0, 2500);
 }
 
-TEST(ReadParts, RequestOffsetCountsFromTheStartOfTheRange) {
+TEST(ReadPartsTest, RequestOffsetCountsFromTheStartOfTheRange) {
     const auto parts = SplitRead(10000, 4000, 3000, 2000);
     ASSERT_EQ(parts.size(), 2u);
     EXPECT_EQ(parts[0].savegameOffset, 4000u);
@@ -44,21 +44,21 @@ TEST(ReadParts, RequestOffsetCountsFromTheStartOfTheRange) {
     ExpectWellFormed(parts, 10000, 4000, 3000);
 }
 
-TEST(ReadParts, ExactMultipleHasNoEmptyTrailingPart) {
+TEST(ReadPartsTest, ExactMultipleHasNoEmptyTrailingPart) {
     const auto parts = SplitRead(4096, 0, 4096, 1024);
     ASSERT_EQ(parts.size(), 4u);
     EXPECT_EQ(parts.back().size, 1024u);
     EXPECT_TRUE(parts.back().last);
 }
 
-TEST(ReadParts, RangePastTheEndYieldsWhatExists) {
+TEST(ReadPartsTest, RangePastTheEndYieldsWhatExists) {
     const auto parts = SplitRead(1500, 1000, 5000, 64 * 1024);
     ASSERT_EQ(parts.size(), 1u);
     EXPECT_EQ(parts[0].size, 500u);
     EXPECT_TRUE(parts[0].last);
 }
 
-TEST(ReadParts, NothingToReadStillEndsTheRead) {
+TEST(ReadPartsTest, NothingToReadStillEndsTheRead) {
     for (const auto& parts : {SplitRead(100, 100, 10, 64), SplitRead(100, 5000, 10, 64),
                               SplitRead(100, 0, 0, 64), SplitRead(0, 0, 100, 64)}) {
         ASSERT_EQ(parts.size(), 1u);
@@ -68,7 +68,7 @@ TEST(ReadParts, NothingToReadStillEndsTheRead) {
     }
 }
 
-TEST(ReadParts, NoOverflowAtTheTopOfTheOffsetRange) {
+TEST(ReadPartsTest, NoOverflowAtTheTopOfTheOffsetRange) {
     const std::uint32_t top = 0xFFFFFFFFu;
     const auto parts = SplitRead(top, top - 10, top, 4);
     ASSERT_EQ(parts.size(), 3u);
@@ -77,7 +77,7 @@ TEST(ReadParts, NoOverflowAtTheTopOfTheOffsetRange) {
     ExpectWellFormed(parts, top, top - 10, top);
 }
 
-TEST(ReadParts, PartSizeOfOneByte) {
+TEST(ReadPartsTest, PartSizeOfOneByte) {
     const auto parts = SplitRead(5, 1, 3, 1);
     ASSERT_EQ(parts.size(), 3u);
     ExpectWellFormed(parts, 5, 1, 3);

@@ -10,7 +10,7 @@ constexpr SlotKey kSlot{1, 2};
 constexpr SlotKey kOtherSlot{1, 3};
 constexpr SlotKey kOtherProduct{2, 2};
 
-TEST(SlotLocks, ReadersShareAndExcludeWriters) {
+TEST(SlotLocksTest, ReadersShareAndExcludeWriters) {
     SlotLocks locks;
     EXPECT_TRUE(locks.TryLockRead(1, kSlot));
     EXPECT_TRUE(locks.TryLockRead(2, kSlot));
@@ -24,7 +24,7 @@ TEST(SlotLocks, ReadersShareAndExcludeWriters) {
     EXPECT_TRUE(locks.TryLockWrite(3, kSlot));
 }
 
-TEST(SlotLocks, WriterExcludesEveryone) {
+TEST(SlotLocksTest, WriterExcludesEveryone) {
     SlotLocks locks;
     ASSERT_TRUE(locks.TryLockWrite(1, kSlot));
     EXPECT_FALSE(locks.TryLockWrite(1, kSlot));
@@ -37,7 +37,7 @@ TEST(SlotLocks, WriterExcludesEveryone) {
     EXPECT_FALSE(locks.HoldsWrite(2, kSlot));
 }
 
-TEST(SlotLocks, OnlyTheHolderUnlocks) {
+TEST(SlotLocksTest, OnlyTheHolderUnlocks) {
     SlotLocks locks;
     ASSERT_TRUE(locks.TryLockWrite(1, kSlot));
     EXPECT_FALSE(locks.UnlockWrite(2, kSlot));
@@ -51,7 +51,7 @@ TEST(SlotLocks, OnlyTheHolderUnlocks) {
     EXPECT_FALSE(locks.HoldsRead(2, kSlot));
 }
 
-TEST(SlotLocks, ReleaseAllFreesOnlyThatClient) {
+TEST(SlotLocksTest, ReleaseAllFreesOnlyThatClient) {
     SlotLocks locks;
     ASSERT_TRUE(locks.TryLockWrite(1, kSlot));
     ASSERT_TRUE(locks.TryLockRead(1, kOtherSlot));

@@ -21,7 +21,7 @@ using devlauncher::testing::ScratchDir;
 using devlauncher::testing::WriteWholeFile;
 namespace fs = std::filesystem;
 
-class ClientCommands : public ::testing::Test {
+class ClientCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         privatePlaces_ = testing::IsolateUserPlaces(dir_.Path());
@@ -57,13 +57,13 @@ protected:
     GameLoop loop_{out_, err_, std::chrono::seconds(20)};
 };
 
-TEST_F(ClientCommands, SayWhenTheLauncherIsNotRunning) {
+TEST_F(ClientCommandsTest, SayWhenTheLauncherIsNotRunning) {
     EXPECT_EQ(RunLogin(loop_, 1, false), kExitNoLauncher);
     EXPECT_EQ(RunList(loop_, 1), kExitNoLauncher);
     EXPECT_NE(err_.str().find("the launcher is not running"), std::string::npos);
 }
 
-TEST_F(ClientCommands, EverySavegameCommand) {
+TEST_F(ClientCommandsTest, EverySavegameCommand) {
     auto launcher = Start();
     ASSERT_TRUE(launcher);
     std::string data(6u << 20, '\0');
@@ -96,7 +96,7 @@ TEST_F(ClientCommands, EverySavegameCommand) {
     EXPECT_EQ(RunPut(loop_, 7, 3, (dir_.Path() / "missing.bin").string(), "x", true), kExitUsage);
 }
 
-TEST_F(ClientCommands, LoginServerPipeAndTexts) {
+TEST_F(ClientCommandsTest, LoginServerPipeAndTexts) {
     auto launcher = Start();
     ASSERT_TRUE(launcher);
     const std::string password = "\xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C";
@@ -127,7 +127,7 @@ TEST_F(ClientCommands, LoginServerPipeAndTexts) {
     EXPECT_EQ(RunLoc(loop_, "en", "NoSuchKey"), kExitNotFound);
 }
 
-TEST_F(ClientCommands, ALauncherThatStopsAnsweringEndsInAFailure) {
+TEST_F(ClientCommandsTest, ALauncherThatStopsAnsweringEndsInAFailure) {
     auto launcher = Start({"--fault-close-after", "1"});
     ASSERT_TRUE(launcher);
     GameLoop impatient(out_, err_, std::chrono::seconds(2));

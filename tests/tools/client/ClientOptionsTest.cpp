@@ -13,7 +13,7 @@ bool Parse(std::vector<const char*> args, ClientOptions* options, std::string* e
     return ParseClientOptions(static_cast<int>(args.size()), args.data(), options, error);
 }
 
-TEST(ClientOptions, EveryCommand) {
+TEST(ClientOptionsTest, EveryCommand) {
     ClientOptions o;
     std::string error;
     ASSERT_TRUE(Parse(
@@ -62,7 +62,7 @@ TEST(ClientOptions, EveryCommand) {
     EXPECT_EQ(rm.command, ClientOptions::Command::kRemove);
 }
 
-TEST(ClientOptions, RefusesWhatItDoesNotUnderstand) {
+TEST(ClientOptionsTest, RefusesWhatItDoesNotUnderstand) {
     const std::vector<std::vector<const char*>> bad = {
         {},
         {"fly"},

@@ -8,14 +8,14 @@ namespace kx {
 namespace halyxclient {
 namespace {
 
-TEST(ProgressBar, LineShowsShareAndSizes) {
+TEST(ProgressBarTest, LineShowsShareAndSizes) {
     EXPECT_EQ(ProgressLine(0, 8u << 20, 10), "[..........]   0%    0.0/8.0 MiB");
     EXPECT_EQ(ProgressLine(4u << 20, 8u << 20, 10), "[#####.....]  50%    4.0/8.0 MiB");
     EXPECT_EQ(ProgressLine(8u << 20, 8u << 20, 10), "[##########] 100%    8.0/8.0 MiB");
     EXPECT_EQ(ProgressLine(0, 0, 4), "[####] 100%    0.0/0.0 MiB");
 }
 
-TEST(ProgressBar, OnlyLargeTransfersDrawOnePerPercent) {
+TEST(ProgressBarTest, OnlyLargeTransfersDrawOnePerPercent) {
     std::ostringstream small;
     {
         ProgressBar bar(small, kProgressThreshold);

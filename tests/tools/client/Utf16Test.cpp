@@ -6,7 +6,7 @@ namespace kx {
 namespace halyxclient {
 namespace {
 
-TEST(Utf16, RoundTripsEveryEncodingLength) {
+TEST(Utf16Test, RoundTripsEveryEncodingLength) {
     // A, e-acute, a Japanese syllable, and a character beyond the basic plane.
     const std::string text = "A\xC3\xA9\xE3\x82\xBB\xF0\x9F\x8E\xAE";
     const Utf16Text wide = Utf8ToUtf16(text);
@@ -14,12 +14,12 @@ TEST(Utf16, RoundTripsEveryEncodingLength) {
     EXPECT_EQ(Utf16ToUtf8(wide.data()), text);
 }
 
-TEST(Utf16, EmptyAndNull) {
+TEST(Utf16Test, EmptyAndNull) {
     EXPECT_EQ(Utf8ToUtf16(""), Utf16Text{0});
     EXPECT_EQ(Utf16ToUtf8(nullptr), "");
 }
 
-TEST(Utf16, BrokenInputBecomesReplacementCharacters) {
+TEST(Utf16Test, BrokenInputBecomesReplacementCharacters) {
     EXPECT_EQ(Utf8ToUtf16("a\xFF"
                           "b"),
               (Utf16Text{'a', 0xFFFD, 'b', 0}));

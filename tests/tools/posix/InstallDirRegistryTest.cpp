@@ -13,7 +13,7 @@ using testing::ReadWholeFile;
 using testing::ScratchDir;
 
 // Points $XDG_CONFIG_HOME at a scratch directory for one test.
-class InstallDirStandIn : public ::testing::Test {
+class InstallDirStandInTest : public ::testing::Test {
 protected:
     void SetUp() override { ::setenv("XDG_CONFIG_HOME", config_.Path().c_str(), 1); }
     void TearDown() override { ::unsetenv("XDG_CONFIG_HOME"); }
@@ -22,7 +22,7 @@ protected:
     ScratchDir install_;
 };
 
-TEST_F(InstallDirStandIn, RegisterWritesOneLineWithTheAbsolutePath) {
+TEST_F(InstallDirStandInTest, RegisterWritesOneLineWithTheAbsolutePath) {
     const auto file = config_.Path() / "Velmora" / "Launcher" / "InstallDir";
     EXPECT_EQ(InstallDirLocation(), file.string());
     std::string error;
@@ -34,7 +34,7 @@ TEST_F(InstallDirStandIn, RegisterWritesOneLineWithTheAbsolutePath) {
     EXPECT_FALSE(std::filesystem::exists(file.string() + ".tmp"));
 }
 
-TEST_F(InstallDirStandIn, RegisterReplacesAndUnregisterRemoves) {
+TEST_F(InstallDirStandInTest, RegisterReplacesAndUnregisterRemoves) {
     std::string error;
     ASSERT_TRUE(RegisterInstallDir("/first/place", &error));
     ASSERT_TRUE(RegisterInstallDir("/second/place", &error));
@@ -46,7 +46,7 @@ TEST_F(InstallDirStandIn, RegisterReplacesAndUnregisterRemoves) {
     EXPECT_TRUE(UnregisterInstallDir(&error));  // already gone is fine
 }
 
-TEST_F(InstallDirStandIn, FallsBackToHomeConfig) {
+TEST_F(InstallDirStandInTest, FallsBackToHomeConfig) {
     ::unsetenv("XDG_CONFIG_HOME");
     const char* home = ::getenv("HOME");
     const std::string saved = home ? home : "";

@@ -12,7 +12,7 @@ namespace kx {
 namespace devlauncher {
 namespace {
 
-TEST(PipeLocation, RuntimeDirectoryWinsOverTheTmpFallback) {
+TEST(PipeLocationTest, RuntimeDirectoryWinsOverTheTmpFallback) {
     const char* set = ::getenv("XDG_RUNTIME_DIR");
     const std::string runtime = set != nullptr ? set : "";
     ::setenv("XDG_RUNTIME_DIR", "/run/user/test", 1);
@@ -28,7 +28,7 @@ TEST(PipeLocation, RuntimeDirectoryWinsOverTheTmpFallback) {
 // A set-user-id program runs with a real user id other than its effective one. Its launcher
 // and its games must still agree on the directory, accept it after creating it and accept
 // each other as peers. Only root can give a process two different ids.
-TEST(PipeLocation, SetUserIdProgramsServeAndReachTheirOwnPipes) {
+TEST(PipeLocationTest, SetUserIdProgramsServeAndReachTheirOwnPipes) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root to run with a real user id unlike the effective one";
     }

@@ -25,7 +25,7 @@ void LeaveStaleSocket(const std::string& path) {
     ::close(fd);
 }
 
-TEST(PipeServerPosix, TakesOverTheSocketOfADeadServer) {
+TEST(PipeServerPosixTest, TakesOverTheSocketOfADeadServer) {
     const std::string name = UniquePipeName("stale");
     LeaveStaleSocket(PipeLocation(name));
     PipeServer server;
@@ -34,7 +34,7 @@ TEST(PipeServerPosix, TakesOverTheSocketOfADeadServer) {
     EXPECT_TRUE(testing::PipeClient::Connect(PipeLocation(name)));
 }
 
-TEST(PipeServerPosix, RefusesToReplaceSomethingElse) {
+TEST(PipeServerPosixTest, RefusesToReplaceSomethingElse) {
     const std::string name = UniquePipeName("file");
     testing::WriteWholeFile(PipeLocation(name), "not a socket");
     PipeServer server;
@@ -44,7 +44,7 @@ TEST(PipeServerPosix, RefusesToReplaceSomethingElse) {
     ::unlink(PipeLocation(name).c_str());
 }
 
-TEST(PipeServerPosix, RemovesItsSocketWhenDone) {
+TEST(PipeServerPosixTest, RemovesItsSocketWhenDone) {
     const std::string name = UniquePipeName("tidy");
     {
         PipeServer server;

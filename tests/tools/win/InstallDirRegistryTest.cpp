@@ -27,7 +27,7 @@ std::string ReadView(const std::string& key, REGSAM view) {
     return status == ERROR_SUCCESS ? buffer : "<none>";
 }
 
-TEST(InstallDirRegistry, RegistersInBothViewsAndUnregisters) {
+TEST(InstallDirRegistryTest, RegistersInBothViewsAndUnregisters) {
     const std::string key = TestKey();
     EXPECT_EQ(InstallDirLocation(key), "HKEY_LOCAL_MACHINE\\SOFTWARE\\" + key + "\\InstallDir");
     std::string error;
@@ -44,7 +44,7 @@ TEST(InstallDirRegistry, RegistersInBothViewsAndUnregisters) {
     EXPECT_TRUE(UnregisterInstallDir(&error, key));
 }
 
-TEST(InstallDirRegistry, RefusesPathsGamesCannotRead) {
+TEST(InstallDirRegistryTest, RefusesPathsGamesCannotRead) {
     const std::string key = TestKey();
     std::string error;
     EXPECT_FALSE(RegisterInstallDir(L"C:\\Spiele\\M\u00fcller", &error, key));

@@ -13,7 +13,7 @@ namespace {
 
 // Only the launcher's user and SYSTEM may open a launcher pipe: the access list has exactly
 // their two entries, and the launcher's user owns the pipe.
-TEST(PipeSecurity, OnlyTheOwnerAndSystemMayOpenALauncherPipe) {
+TEST(PipeSecurityTest, OnlyTheOwnerAndSystemMayOpenALauncherPipe) {
     PipeServer server;
     std::string error;
     ASSERT_EQ(server.Open(testing::UniquePipeName("secured"), &error),

@@ -50,7 +50,7 @@ void HalyxSessionData::GetSavegameReader(unsigned int requestId,
                                          IGetSavegameReaderListener* listener,
                                          unsigned int productId, unsigned int slotId) {
     if (slotId == 0) {
-        if (listener != nullptr) listener->OnGetSavegameReader(requestId, 3, nullptr);
+        if (listener != nullptr) listener->OnGetSavegameReader(requestId, kSavegameFailed, nullptr);
         return;
     }
     wire::Req request;
@@ -67,7 +67,7 @@ void HalyxSessionData::GetSavegameWriter(unsigned int requestId,
                                          unsigned int productId, unsigned int slotId,
                                          bool overwriteExisting) {
     if (slotId == 0) {
-        if (listener != nullptr) listener->OnGetSavegameWriter(requestId, 3, nullptr);
+        if (listener != nullptr) listener->OnGetSavegameWriter(requestId, kSavegameFailed, nullptr);
         return;
     }
     wire::Req request;
@@ -102,7 +102,7 @@ void HalyxSessionData::GetSavegameList(unsigned int requestId, IGetSavegameListL
 void HalyxSessionData::RemoveSavegame(unsigned int requestId, IRemoveSavegameListener* listener,
                                       unsigned int productId, unsigned int slotId) {
     if (slotId == 0) {
-        if (listener != nullptr) listener->OnRemoveSavegame(requestId, 3);
+        if (listener != nullptr) listener->OnRemoveSavegame(requestId, kSavegameFailed);
         return;
     }
     wire::Req request;

@@ -9,6 +9,7 @@
 #include "kx/halyxdll/AnswerBounds.h"
 #include "kx/halyxdll/PipeName.h"
 #include "kx/halyxdll/SavegameRecords.h"
+#include "kx/halyxdll/SavegameResults.h"
 #include "kx/halyxdll/ServerPipe.h"
 #include "kx/logger/LogRecord.h"
 #include "velhalyxapi_r2/SavegameHandles.h"
@@ -232,23 +233,13 @@ void HalyxSessionData::OnOpenForReading(const wire::Rsp& answer) {
     ServeEntry(readerListeners_, requestId, [&](IGetSavegameReaderListener* listener) {
         if (listener == nullptr) return;
         const wire::StartReadSavegameRsp& open = answer.startreadsavegame();
-        unsigned int result = 3;
+        const unsigned int result = OpenForReadingResult(open.status());
         SavegameReader* reader = nullptr;
-        switch (open.status()) {
-            case wire::StartReadSavegameRsp::Ok:
-                result = 0;
-                reader = new SavegameReader(
-                    new SavegameReaderRecord{open.productid(), open.slotid(), this});
-                break;
-            case wire::StartReadSavegameRsp::NotFound:
-                result = 1;
-                break;
-            case wire::StartReadSavegameRsp::SlotLocked:
-                result = 2;
-                break;
-            default:
-                KX_LOG(common::kLogDebug) << "Unknown error caused open for read to fail.";
-                break;
+        if (result == kSavegameOk) {
+            reader =
+                new SavegameReader(new SavegameReaderRecord{open.productid(), open.slotid(), this});
+        } else if (result == kSavegameFailed) {
+            KX_LOG(common::kLogDebug) << "Unknown error caused open for read to fail.";
         }
         listener->OnGetSavegameReader(requestId, result, reader);
     });
@@ -259,28 +250,16 @@ void HalyxSessionData::OnOpenForWriting(const wire::Rsp& answer) {
     ServeEntry(writerListeners_, requestId, [&](IGetSavegameWriterListener* listener) {
         if (listener == nullptr) return;
         const wire::StartWriteSavegameRsp& open = answer.startwritesavegame();
-        unsigned int result = 3;
+        const unsigned int result = OpenForWritingResult(open.status());
         SavegameWriter* writer = nullptr;
-        // The wire's 1 and 2 are swapped so that result 2 means locked for every operation.
-        switch (open.status()) {
-            case wire::StartWriteSavegameRsp::Ok: {
-                SavegameWriterRecord* record = new SavegameWriterRecord();
-                record->productId = open.productid();
-                record->slotId = open.slotid();
-                record->session = this;
-                writer = new SavegameWriter(record);
-                result = 0;
-                break;
-            }
-            case wire::StartWriteSavegameRsp::SlotLocked:
-                result = 2;
-                break;
-            case wire::StartWriteSavegameRsp::OverWriteNotAllowed:
-                result = 1;
-                break;
-            default:
-                KX_LOG(common::kLogDebug) << "Unknown error caused open for write to fail.";
-                break;
+        if (result == kSavegameOk) {
+            SavegameWriterRecord* record = new SavegameWriterRecord();
+            record->productId = open.productid();
+            record->slotId = open.slotid();
+            record->session = this;
+            writer = new SavegameWriter(record);
+        } else if (result == kSavegameFailed) {
+            KX_LOG(common::kLogDebug) << "Unknown error caused open for write to fail.";
         }
         listener->OnGetSavegameWriter(requestId, result, writer);
     });
@@ -351,8 +330,7 @@ void HalyxSessionData::OnRemoveDone(const wire::Rsp& answer) {
     const unsigned int requestId = answer.requestid();
     ServeEntry(removeListeners_, requestId, [&](IRemoveSavegameListener* listener) {
         if (listener != nullptr) {
-            listener->OnRemoveSavegame(requestId,
-                                       static_cast<unsigned int>(answer.removesavegame().status()));
+            listener->OnRemoveSavegame(requestId, RemoveResult(answer.removesavegame().status()));
         }
     });
 }

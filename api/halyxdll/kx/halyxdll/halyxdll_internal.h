@@ -159,7 +159,10 @@ private:
     common::HashTable<unsigned int, PendingSavegameList> listListeners_;
     PendingTable<IRemoveSavegameListener> removeListeners_;
     PendingTable<IGetNetworkTrafficListener> networkTrafficListeners_;  // never filled
-    // Stop-writes sent on the current connection whose answers have not arrived.
+    // Stop-writes sent on the current connection whose answers have not arrived. Only the game's
+    // thread touches it, like everything in this class, so it needs no atomicity: it is kept with
+    // interlocked operations because the count was defined that way, they cost nothing on this
+    // path, and the count stays exact should another thread ever close writers.
     common::AtomicInt32 pendingStopWrites_;
     common::HybridArray<DelayedGetSavegameList, 0> delayedLists_;
     common::HashTable<unsigned int, ReadDestination> readDestinations_;

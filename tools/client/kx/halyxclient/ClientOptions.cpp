@@ -1,25 +1,13 @@
 #include "kx/halyxclient/ClientOptions.h"
 
-#include <limits>
 #include <vector>
+
+#include "kx/toolcommon/OptionTable.h"
 
 namespace kx {
 namespace halyxclient {
 
 namespace {
-
-bool ParseNumber(const std::string& text, std::uint32_t* value) {
-    if (text.empty() || text.size() > 10 ||
-        text.find_first_not_of("0123456789") != std::string::npos) {
-        return false;
-    }
-    const unsigned long long number = std::stoull(text);
-    if (number > std::numeric_limits<std::uint32_t>::max()) {
-        return false;
-    }
-    *value = static_cast<std::uint32_t>(number);
-    return true;
-}
 
 struct CommandShape {
     const char* name;
@@ -38,65 +26,61 @@ const CommandShape kCommands[] = {
     {"loc", ClientOptions::Command::kLoc, 2, 2},
 };
 
+// The sample game's options; they fill in `*options`. `*nameGiven` records --name, `*helpAsked`
+// -h or --help.
+toolcommon::OptionTable OptionsTable(ClientOptions* options, bool* nameGiven, bool* helpAsked) {
+    toolcommon::OptionTable table({/*valueAfterEquals=*/false, /*refuseEmptyValues=*/false});
+    table
+        .Number({"--product"}, "N", "product for login and the first connection (default 1)",
+                [options](std::uint32_t number, std::string*) {
+                    options->productId = number;
+                    return true;
+                })
+        .Number({"--sub"}, "N", "server: the sub-product (default 0)",
+                [options](std::uint32_t number, std::string*) {
+                    options->subProductId = number;
+                    return true;
+                })
+        .Value({"--name"}, "NAME", "put: the savegame's display name",
+               [options, nameGiven](const std::string& value, std::string*) {
+                   options->name = value;
+                   *nameGiven = true;
+                   return true;
+               })
+        .Switch({"--no-overwrite"}, "put: keep a savegame already in the slot",
+                [options] { options->overwrite = false; })
+        .Switch({"--show-secrets"}, "login: the password and CD key in clear text",
+                [options] { options->showSecrets = true; })
+        .Number({"--timeout"}, "SEC", "how long to wait for an answer (default 10)",
+                [options](std::uint32_t seconds, std::string*) {
+                    options->timeout = std::chrono::seconds(seconds);
+                    return true;
+                })
+        .Switch({"-h", "--help"}, "this text",
+                [options, helpAsked] {
+                    options->command = ClientOptions::Command::kHelp;
+                    *helpAsked = true;
+                })
+        .EndsParsing();
+    return table;
+}
+
 }  // namespace
 
 bool ParseClientOptions(int argc, const char* const* argv, ClientOptions* options,
                         std::string* error) {
     std::vector<std::string> words;
     bool nameGiven = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&](std::string* out) {
-            if (i + 1 >= argc) {
-                *error = arg + " needs a value";
-                return false;
-            }
-            *out = argv[++i];
-            return true;
-        };
-        auto number = [&](std::uint32_t* out) {
-            std::string text;
-            if (!value(&text)) {
-                return false;
-            }
-            if (!ParseNumber(text, out)) {
-                *error = arg + " needs an unsigned 32-bit number, not '" + text + "'";
-                return false;
-            }
-            return true;
-        };
-        std::uint32_t seconds = 0;
-        if (arg == "-h" || arg == "--help") {
-            options->command = ClientOptions::Command::kHelp;
-            return true;
-        } else if (arg == "--name") {
-            if (!value(&options->name)) {
-                return false;
-            }
-            nameGiven = true;
-        } else if (arg == "--show-secrets") {
-            options->showSecrets = true;
-        } else if (arg == "--no-overwrite") {
-            options->overwrite = false;
-        } else if (arg == "--product") {
-            if (!number(&options->productId)) {
-                return false;
-            }
-        } else if (arg == "--sub") {
-            if (!number(&options->subProductId)) {
-                return false;
-            }
-        } else if (arg == "--timeout") {
-            if (!number(&seconds)) {
-                return false;
-            }
-            options->timeout = std::chrono::seconds(seconds);
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            *error = "unknown option '" + arg + "'";
-            return false;
-        } else {
-            words.push_back(arg);
-        }
+    bool helpAsked = false;
+    const auto word = [&words](const std::string& text, std::string*) {
+        words.push_back(text);
+        return true;
+    };
+    if (!OptionsTable(options, &nameGiven, &helpAsked).Parse(argc, argv, word, error)) {
+        return false;
+    }
+    if (helpAsked) {
+        return true;
     }
     if (words.empty()) {
         *error = "no command given";
@@ -121,7 +105,7 @@ bool ParseClientOptions(int argc, const char* const* argv, ClientOptions* option
     switch (shape->command) {
         case ClientOptions::Command::kList:
         case ClientOptions::Command::kServer:
-            if (given == 1 && !ParseNumber(words[1], &options->productId)) {
+            if (given == 1 && !toolcommon::ParseNumber(words[1], &options->productId)) {
                 *error = "the product must be an unsigned 32-bit number";
                 return false;
             }
@@ -129,8 +113,8 @@ bool ParseClientOptions(int argc, const char* const* argv, ClientOptions* option
         case ClientOptions::Command::kGet:
         case ClientOptions::Command::kPut:
         case ClientOptions::Command::kRemove:
-            if (!ParseNumber(words[1], &options->productId) ||
-                !ParseNumber(words[2], &options->slotId)) {
+            if (!toolcommon::ParseNumber(words[1], &options->productId) ||
+                !toolcommon::ParseNumber(words[2], &options->slotId)) {
                 *error = "product and slot must be unsigned 32-bit numbers";
                 return false;
             }
@@ -153,6 +137,9 @@ bool ParseClientOptions(int argc, const char* const* argv, ClientOptions* option
 }
 
 std::string ClientUsageText() {
+    ClientOptions options;
+    bool nameGiven = false;
+    bool helpAsked = false;
     return R"(usage: halyx_client [options] COMMAND [arguments]
 
 A sample game: talks to the launcher through the velhalyxapi_r2 library.
@@ -167,9 +154,8 @@ A sample game: talks to the launcher through the velhalyxapi_r2 library.
   server [PRODUCT] [--sub N]            open the product's server pipe and send a line through it
   loc LANGUAGE KEY                      a localized text, e.g. "loc ja Title"
 
-  --product N     product for login and the first connection (default 1)
-  --timeout SEC   how long to wait for an answer (default 10)
-
+)" + OptionsTable(&options, &nameGiven, &helpAsked).Help() +
+           R"(
 Exit codes: 0 done, 1 bad arguments or local file, 2 launcher not running, 3 not found or
 overwrite refused, 4 slot locked, 5 refused or no answer.
 )";

@@ -64,7 +64,7 @@ struct ReaderListener : halyxdll::IGetSavegameReaderListener {
         reader = r;
         done = true;
     }
-    unsigned int result = 0;
+    unsigned int result = halyxdll::kSavegameOk;
     halyxdll::SavegameReader* reader = nullptr;
     bool done = false;
 };
@@ -76,7 +76,7 @@ struct WriterListener : halyxdll::IGetSavegameWriterListener {
         writer = w;
         done = true;
     }
-    unsigned int result = 0;
+    unsigned int result = halyxdll::kSavegameOk;
     halyxdll::SavegameWriter* writer = nullptr;
     bool done = false;
 };
@@ -104,7 +104,7 @@ struct RemoveListener : halyxdll::IRemoveSavegameListener {
         result = code;
         done = true;
     }
-    unsigned int result = 0;
+    unsigned int result = halyxdll::kSavegameOk;
     bool done = false;
 };
 

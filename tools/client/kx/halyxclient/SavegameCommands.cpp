@@ -1,14 +1,15 @@
 // The savegame commands: list, get, put, rm.
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iomanip>
 
 #include "kx/halyxclient/Commands.h"
 #include "kx/halyxclient/ExitCodes.h"
 #include "kx/halyxclient/ProgressBar.h"
 #include "kx/halyxclient/ResultListeners.h"
+#include "kx/toolcommon/OpenFile.h"
 
 namespace kx {
 namespace halyxclient {
@@ -18,14 +19,14 @@ namespace {
 // Bytes per read or write request.
 constexpr unsigned int kChunk = 1u << 20;
 
-// Explains a refused open or removal (result codes 1 to 3) and returns the exit code.
+// Explains a refused open or removal (any result but kSavegameOk) and returns the exit code.
 int ReportRefusal(GameLoop& loop, unsigned int result, const std::string& what,
                   const std::string& notFound) {
     switch (result) {
-        case 1:
+        case halyxdll::kSavegameNotFound:
             loop.Err() << "error: " << notFound << "\n";
             return kExitNotFound;
-        case 2:
+        case halyxdll::kSavegameLocked:
             loop.Err() << "error: " << what << ": the slot is locked by another client\n";
             return kExitLocked;
         default:
@@ -90,7 +91,7 @@ int RunGet(GameLoop& loop, std::uint32_t productId, std::uint32_t slotId, const 
     if (!loop.PumpUntil([&] { return open.done; })) {
         return kExitFailed;
     }
-    if (open.result != 0) {
+    if (open.result != halyxdll::kSavegameOk) {
         return ReportRefusal(loop, open.result, "cannot read " + slot,
                              "there is no savegame in " + slot);
     }
@@ -109,8 +110,10 @@ int RunGet(GameLoop& loop, std::uint32_t productId, std::uint32_t slotId, const 
     if (!complete) {
         return kExitFailed;
     }
-    std::ofstream out(std::filesystem::u8path(file), std::ios::binary | std::ios::trunc);
-    if (!out.write(data.data(), static_cast<std::streamsize>(data.size())) || !out.flush()) {
+    toolcommon::File out =
+        toolcommon::OpenFile(std::filesystem::u8path(file), toolcommon::FileAccess::kWrite);
+    if (!out || std::fwrite(data.data(), 1, data.size(), out.get()) != data.size() ||
+        std::fclose(out.release()) != 0) {
         loop.Err() << "error: cannot write " << file << "\n";
         return kExitUsage;
     }
@@ -121,18 +124,21 @@ int RunGet(GameLoop& loop, std::uint32_t productId, std::uint32_t slotId, const 
 
 int RunPut(GameLoop& loop, std::uint32_t productId, std::uint32_t slotId, const std::string& file,
            const std::string& name, bool overwrite) {
-    std::ifstream in(std::filesystem::u8path(file), std::ios::binary | std::ios::ate);
-    const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+    const toolcommon::File in =
+        toolcommon::OpenFile(std::filesystem::u8path(file), toolcommon::FileAccess::kRead);
+    const std::int64_t size = in ? toolcommon::FileSize(in.get()) : -1;
     if (size < 0) {
         loop.Err() << "error: cannot read " << file << "\n";
         return kExitUsage;
     }
-    if (size > static_cast<std::streamoff>(0xFFFFFFFFu)) {
+    if (size > static_cast<std::int64_t>(0xFFFFFFFFu)) {
         loop.Err() << "error: " << file << " is larger than a savegame can be (4 GiB - 1)\n";
         return kExitUsage;
     }
-    std::string data(static_cast<std::size_t>(size), '\0');
-    if (!in.seekg(0) || !in.read(&data[0], size)) {
+    std::string data;
+    data.reserve(static_cast<std::size_t>(size));
+    if (!toolcommon::SeekFile(in.get(), 0) || !toolcommon::ReadRest(in.get(), &data) ||
+        data.size() != static_cast<std::size_t>(size)) {
         loop.Err() << "error: cannot read " << file << "\n";
         return kExitUsage;
     }
@@ -151,7 +157,7 @@ int RunPut(GameLoop& loop, std::uint32_t productId, std::uint32_t slotId, const 
     if (!loop.PumpUntil([&] { return open.done; })) {
         return kExitFailed;
     }
-    if (open.result != 0) {
+    if (open.result != halyxdll::kSavegameOk) {
         return ReportRefusal(
             loop, open.result, "cannot write " + slot,
             slot + " holds a savegame already (leave out --no-overwrite to replace it)");
@@ -204,7 +210,7 @@ int RunRemove(GameLoop& loop, std::uint32_t productId, std::uint32_t slotId) {
     if (!loop.PumpUntil([&] { return remove.done; })) {
         return kExitFailed;
     }
-    if (remove.result != 0) {
+    if (remove.result != halyxdll::kSavegameOk) {
         return ReportRefusal(loop, remove.result, "cannot remove " + slot,
                              "there is no savegame in " + slot);
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -50,18 +51,17 @@ bool ParseSlotFileName(const std::string& fileName, std::uint32_t* slotId) {
 // Opens a savegame file and reads its footer and name. Null when the file is missing, torn or
 // not a savegame.
 std::unique_ptr<StoredSavegame> OpenSavegameFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
+    toolcommon::File file = toolcommon::OpenFile(path, toolcommon::FileAccess::kRead);
     if (!file) {
         return nullptr;
     }
-    file.seekg(0, std::ios::end);
-    const std::streamoff fileSize = file.tellg();
-    if (fileSize < static_cast<std::streamoff>(kFooterSize)) {
+    const std::int64_t fileSize = toolcommon::FileSize(file.get());
+    if (fileSize < static_cast<std::int64_t>(kFooterSize)) {
         return nullptr;
     }
     char footer[kFooterSize];
-    file.seekg(fileSize - static_cast<std::streamoff>(kFooterSize));
-    if (!file.read(footer, kFooterSize) ||
+    if (!toolcommon::SeekFile(file.get(), static_cast<std::uint64_t>(fileSize) - kFooterSize) ||
+        std::fread(footer, 1, kFooterSize, file.get()) != kFooterSize ||
         std::memcmp(footer + 4, kFooterTag, sizeof(kFooterTag)) != 0) {
         return nullptr;
     }
@@ -75,8 +75,8 @@ std::unique_ptr<StoredSavegame> OpenSavegameFile(const fs::path& path) {
     }
     const auto dataSize = static_cast<std::uint32_t>(rest - nameSize);
     std::string name(nameSize, '\0');
-    file.seekg(static_cast<std::streamoff>(dataSize));
-    if (nameSize > 0 && !file.read(&name[0], nameSize)) {
+    if (nameSize > 0 && (!toolcommon::SeekFile(file.get(), dataSize) ||
+                         std::fread(&name[0], 1, nameSize, file.get()) != nameSize)) {
         return nullptr;
     }
     return std::make_unique<StoredSavegame>(std::move(file), dataSize, std::move(name));
@@ -98,16 +98,15 @@ std::string OwnerTag(const std::string& owner) {
 
 }  // namespace
 
-StoredSavegame::StoredSavegame(std::ifstream file, std::uint32_t size, std::string name)
+StoredSavegame::StoredSavegame(toolcommon::File file, std::uint32_t size, std::string name)
     : file_(std::move(file)), size_(size), name_(std::move(name)) {}
 
 bool StoredSavegame::ReadAt(std::uint32_t offset, std::size_t size, char* out) {
     if (size == 0) {
         return true;
     }
-    file_.clear();
-    file_.seekg(static_cast<std::streamoff>(offset));
-    return static_cast<bool>(file_.read(out, static_cast<std::streamsize>(size)));
+    return toolcommon::SeekFile(file_.get(), offset) &&
+           std::fread(out, 1, size, file_.get()) == size;
 }
 
 PendingSavegame::PendingSavegame(SavegameStore& store, std::unique_ptr<DurableFile> file,

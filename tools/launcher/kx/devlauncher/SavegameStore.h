@@ -3,13 +3,13 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "kx/devlauncher/DurableFile.h"
+#include "kx/toolcommon/OpenFile.h"
 
 namespace kx {
 namespace devlauncher {
@@ -28,7 +28,7 @@ struct SavegameEntry {
 // read lock on the slot, so the file cannot be replaced or removed underneath it.
 class StoredSavegame {
 public:
-    StoredSavegame(std::ifstream file, std::uint32_t size, std::string name);
+    StoredSavegame(toolcommon::File file, std::uint32_t size, std::string name);
 
     std::uint32_t Size() const { return size_; }
     const std::string& Name() const { return name_; }
@@ -38,7 +38,7 @@ public:
     bool ReadAt(std::uint32_t offset, std::size_t size, char* out);
 
 private:
-    std::ifstream file_;
+    toolcommon::File file_;
     std::uint32_t size_;
     std::string name_;
 };
