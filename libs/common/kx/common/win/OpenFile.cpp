@@ -3,9 +3,10 @@
 namespace kx {
 namespace common {
 
-// Windows hands handles to a started program only when asked to.
+// "N": the runtime would otherwise make the handle inheritable, and a program the game starts
+// with inherited handles would hold the file open.
 std::FILE* OpenFileForReading(const char* path) {
-    return std::fopen(path, "rb");
+    return std::fopen(path, "rbN");
 }
 
 }  // namespace common
