@@ -7,7 +7,7 @@ namespace {
 
 using FloodingLauncherTest = SessionTest;
 
-TEST_F(FloodingLauncherTest, OneUpdateServesAtMostItsShareAndTheNextOneTheRest) {
+TEST_F(FloodingLauncherTest, OneUpdateServesAtMostItsShareAndTheNextOnesTheRestInOrder) {
     Connect();
     RemoveListener remove;
     const unsigned int total = HalyxSessionData::kMaxAnswersPerUpdate + 10;
@@ -19,9 +19,13 @@ TEST_F(FloodingLauncherTest, OneUpdateServesAtMostItsShareAndTheNextOneTheRest) 
     launcher_.SendBytes(answers);
     // Every answer is complete before the first Update.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // The frame budget, or the time budget first on a slow machine, ends each Update.
     session_.Update();
-    EXPECT_EQ(remove.calls.size(), HalyxSessionData::kMaxAnswersPerUpdate);
-    session_.Update();
+    EXPECT_GT(remove.calls.size(), 0u);
+    EXPECT_LE(remove.calls.size(), HalyxSessionData::kMaxAnswersPerUpdate);
+    for (int update = 0; update < 1000 && remove.calls.size() < total; ++update) {
+        session_.Update();
+    }
     ASSERT_EQ(remove.calls.size(), total);
     for (unsigned int i = 0; i < total; ++i) EXPECT_EQ(remove.calls[i].requestId, i + 1);
 }
