@@ -1,7 +1,8 @@
 /* A game written in C: goes through every conversation with the launcher through the C
    interface alone, printing what it does. Compiled as C89.
-   usage: halyx_c_conversations <expected user name> <product id>
-   Exit code 0 when every conversation went as expected. */
+   usage: halyx_c_conversations <product id>
+   Exit code 0 when every conversation went as expected; the login details it prints are for
+   the caller to check (a command line cannot carry UTF-8 text on every platform). */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -121,8 +122,8 @@ int main(int argc, char** argv) {
     uint32_t product;
     int i;
 
-    if (argc != 3) return Fail("usage: halyx_c_conversations <user name> <product id>");
-    product = (uint32_t)strtoul(argv[2], NULL, 10);
+    if (argc != 2) return Fail("usage: halyx_c_conversations <product id>");
+    product = (uint32_t)strtoul(argv[1], NULL, 10);
     for (i = 0; i < PART * PARTS; ++i) data[i] = (unsigned char)(i * 7 + i / 256);
     memset(&results, 0, sizeof results);
     session = KxHalyxdllCCreateSession();
@@ -138,8 +139,7 @@ int main(int argc, char** argv) {
 
     memset(&results, 0, sizeof results);
     KxHalyxdllCGetLoginDetails(session, KxHalyxdllCGetRequestUniqueId(session), &OnLogin, &results);
-    if (!Pump(session, &results, 1) || strcmp(results.userName, argv[1]) != 0)
-        return Fail("login details");
+    if (!Pump(session, &results, 1)) return Fail("login details");
     printf("login details: user %s\n", results.userName);
 
     memset(&results, 0, sizeof results);
