@@ -2,6 +2,7 @@
 callbacks run."""
 
 import os
+import signal
 import threading
 import time
 
@@ -65,7 +66,8 @@ def test_refusals_and_dropped_requests(launcher):
     with halyx.Session() as session:
         refused = session.open_reader(PRODUCT, 0)  # slot 0: refused inside the call
         assert isinstance(refused.exception(0), halyx.SavegameError)
-        wait(session, session.server_pipe(PRODUCT))
+        os.close(wait(session, session.server_pipe(PRODUCT)))
+        launcher.send_signal(signal.SIGSTOP)  # it must not answer before it goes away
         pending = session.login_details()
         launcher.kill()
         launcher.wait(20)
