@@ -5,6 +5,8 @@
 #    name their separate debug file; the DLLs carry a version resource with the project version;
 #  - the MSVC import libraries link an MSVC-ABI program (clang for *-pc-windows-msvc, lld-link,
 #    /safeseh on i386) that imports the plain names from velhalyxapi_r2.dll;
+#  - a C89 program builds against the installed C header (mingw, and pkg-config natively) and
+#    runs (Linux, and 64-bit Windows under wine64);
 #  - a game project of its own finds the library with find_package(velhalyxapi_r2) and builds
 #    against each install (mingw for Windows), and against pkg-config natively; the programs
 #    built for Linux and for 64-bit Windows (under wine64) run their checks.
@@ -151,12 +153,23 @@ check_windows() {
       fail "the MSVC-ABI program does not import KxHalyxdllGetSession from velhalyxapi_r2.dll"
   fi
 
+  # A C game, cross-built with mingw against the GNU import library.
+  c_consumer "$triplet-gcc-posix" "$work/c-consumer-$triplet.exe" -I"$prefix/include" -static \
+    "$prefix/lib/libvelhalyxapi_r2.dll.a" || fail "C consumer against the $triplet install"
+
   # A game's own CMake project, cross-built with mingw.
   quiet cmake -S tests/package/consumer -B "$work/consumer-$triplet" -G Ninja \
     -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_CXX_COMPILER="$triplet-g++-posix" \
     -DCMAKE_EXE_LINKER_FLAGS=-static -DCMAKE_PREFIX_PATH="$prefix" &&
     quiet cmake --build "$work/consumer-$triplet" ||
     fail "find_package consumer against the $triplet install"
+}
+
+# c_consumer <compiler> <output> <flags...>: the C89 consumer of the installed C header.
+c_consumer() {
+  local compiler=$1 output=$2
+  shift 2
+  quiet "$compiler" -std=c89 -pedantic -Wall -Wextra -Werror tests/package/CConsumer.c -o "$output" "$@"
 }
 
 run_under_wine() {
@@ -177,6 +190,8 @@ check_windows "$prefix" "$win64_build" x86_64-w64-mingw32
 cp "$prefix/bin/velhalyxapi_r2.dll" "$work/msvc-x86_64-w64-mingw32/"
 run_under_wine "$work/msvc-x86_64-w64-mingw32/consumer.exe"
 run_under_wine "$work/consumer-x86_64-w64-mingw32/package_consumer.exe"
+cp "$prefix/bin/velhalyxapi_r2.dll" "$work/"
+run_under_wine "$work/c-consumer-x86_64-w64-mingw32.exe"
 # A Linux project must not take the Windows package.
 if cmake -S tests/package/consumer -B "$work/consumer-refused" -G Ninja \
   -DCMAKE_PREFIX_PATH="$prefix" >"$work/refused.log" 2>&1 ||
@@ -215,6 +230,9 @@ quiet g++ -std=c++11 -Wall -Wextra -Werror tests/package/consumer/main.cpp \
   tests/package/PackageConsumer.cpp $(pkg-config --cflags --libs velhalyxapi_r2) \
   -Wl,-rpath,"$prefix/lib" -o "$work/pkg-config-consumer" &&
   run_native "$work/pkg-config-consumer" || fail "pkg-config consumer"
+# shellcheck disable=SC2046
+c_consumer gcc "$work/c-consumer" $(pkg-config --cflags --libs velhalyxapi_r2) \
+  -Wl,-rpath,"$prefix/lib" && run_native "$work/c-consumer" || fail "C consumer (pkg-config)"
 
 if [ $failures -eq 0 ]; then
   echo "package check: ok"

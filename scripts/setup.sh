@@ -14,6 +14,8 @@ packages=(
   protobuf-compiler libprotobuf-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
   binutils-mingw-w64-x86-64 wine64 llvm lld
+  # The C# and Python bindings and their tests.
+  mono-mcs mono-runtime python3-pytest
 )
 
 missing=()

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Builds every preset that has tests and runs all of them (native, AddressSanitizer +
-# UndefinedBehaviorSanitizer, ThreadSanitizer, and the 64-bit Windows build under wine64),
+# UndefinedBehaviorSanitizer, ThreadSanitizer, and the 64-bit Windows build under wine64; the C
+# program of the C interface among them), runs the C# sample and the Python tests of the
+# bindings against the Linux library,
 # builds the product DLL and checks its export and import tables, checks the installed
 # packages, runs the benchmarks once in their smoke mode (no figure is judged), and runs every
 # fuzz target for a short smoke time.
 #
 # Given preset names (scripts/test.sh linux win64), it does only those: builds each and runs
-# its tests, or for win32 builds the DLL and checks its tables.
+# its tests, or for win32 builds the DLL and checks its tables; "bindings" runs the bindings'
+# tests against an existing linux build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -35,11 +38,20 @@ build_product() {
   scripts/check-exports.sh build/win32/bin/velhalyxapi_r2.dll
 }
 
+# Runs the C# sample and the Python tests of the bindings against the linux build's library.
+run_bindings() {
+  echo "== bindings: C# sample and Python tests against the Linux library"
+  bindings/csharp/run-sample.sh build/linux/bin
+  HALYX_BIN_DIR=build/linux/bin pytest-3 -q -p no:cacheprovider bindings/python
+  summary+=("bindings: C# sample and Python tests passed")
+}
+
 if [ $# -gt 0 ]; then
   for preset in "$@"; do
     case "$preset" in
       win32) build_product ;;
       linux | linux-asan | linux-tsan | win64) build_and_test "$preset" ;;
+      bindings) run_bindings ;;
       *) echo "test.sh: no tests to run for preset '$preset'" >&2; exit 2 ;;
     esac
   done
@@ -54,6 +66,7 @@ for preset in linux linux-asan linux-tsan win64; do
   build_and_test "$preset"
 done
 
+run_bindings
 build_product
 scripts/check-exports.sh build/linux/bin/libvelhalyxapi_r2.so
 

@@ -43,6 +43,7 @@ bool IsPlumbing(const std::string& bare) {
 // The category a frame decides, or null when it decides nothing.
 const char* CategoryOf(const std::string& name, const std::string& bare) {
     if (StartsWith(bare, "kx::common::Pooled::")) {
+        if (Contains(name, "Pooled<kx::halyxdll::CallbackAdapter>")) return "adapters";
         return Contains(name, "Pooled<kx::clientbox::Buffer>") ? "buffers" : "reference counters";
     }
     if (Contains(bare, "PlatformEvent") || StartsWith(bare, "kx::common::Event::")) {
@@ -63,8 +64,8 @@ const char* CategoryOf(const std::string& name, const std::string& bare) {
 
 }  // namespace
 
-const char* const kAllocationCategories[8] = {
-    "buffers", "reference counters", "functors", "weak pointers",
+const char* const kAllocationCategories[9] = {
+    "buffers", "reference counters", "adapters", "functors", "weak pointers",
     "events",  "messages",           "strings",  "other"};
 
 std::string BareFunctionName(const std::string& name) {

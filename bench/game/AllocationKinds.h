@@ -15,9 +15,10 @@ struct AllocationKind {
     std::string site;
 };
 
-// The categories, in the order reports list them. "buffers" and "reference counters" are
-// blocks their pools had to take from the heap.
-extern const char* const kAllocationCategories[8];
+// The categories, in the order reports list them. "buffers", "reference counters" and
+// "adapters" (the C interface's callback adapters) are blocks their pools had to take from the
+// heap.
+extern const char* const kAllocationCategories[9];
 
 AllocationKind ClassifyAllocation(const std::vector<std::string>& frames);
 

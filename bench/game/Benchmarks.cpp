@@ -17,6 +17,7 @@
 #include "game/ThreadCpu.h"
 #include "kx/clientbox/Buffer.h"
 #include "kx/common/TemplatedReferenceCounter.h"
+#include "kx/halyxdll/CallbackAdapter.h"
 #include "shared/Channel.h"
 #include "shared/PeerContract.h"
 #include "shared/SavegameImage.h"
@@ -309,6 +310,7 @@ void CountAllocations(benchmark::State& state, const char* name, bool printStack
         }
     }
     const double poolBefore = PoolHeapBlocks();
+    const double adapterBlocksBefore = halyxdll::CallbackAdapter::GetHeapBlockCount();
     allocation_counter::Start(false);
     unsigned i = kWarmUpRoundTrips;
     bool served = true;
@@ -333,6 +335,9 @@ void CountAllocations(benchmark::State& state, const char* name, bool printStack
     const double roundTrips = static_cast<double>(state.iterations());
     state.counters["total"] = static_cast<double>(total) / roundTrips;
     state.counters["pool_misses"] = poolMisses / roundTrips;
+    state.counters["adapter_pool_misses"] =
+        (halyxdll::CallbackAdapter::GetHeapBlockCount() - adapterBlocksBefore) / roundTrips;
+    state.counters["adapters_live"] = halyxdll::CallbackAdapter::GetLiveCount();
     for (const auto& category : tally.byCategory) {
         state.counters[category.first] = category.second / static_cast<double>(kItemizedRoundTrips);
     }
@@ -376,6 +381,11 @@ void RegisterAllocationBenchmarks(const BenchConfig& config, GameSession* game,
                                                        sites](benchmark::State& state) {
         CountAllocations(state, "allocations/login", config.printStacks, game, sites,
                          [game](unsigned i) { return game->LoginRoundTrip(LoginId(i)); });
+    })->Iterations(config.allocationRoundTrips);
+    benchmark::RegisterBenchmark("allocations/login-c", [config, game,
+                                                         sites](benchmark::State& state) {
+        CountAllocations(state, "allocations/login-c", config.printStacks, game, sites,
+                         [game](unsigned i) { return game->LoginRoundTripC(LoginId(i)); });
     })->Iterations(config.allocationRoundTrips);
     benchmark::RegisterBenchmark("allocations/read", [config, game, sites,
                                                       destination](benchmark::State& state) {

@@ -105,11 +105,12 @@ bool GameSession::Pump(Done done, const char* what) {
     return true;
 }
 
-GameSession::GameSession() : listeners_(new Listeners) {}
+GameSession::GameSession() : cSession_(KxHalyxdllCCreateSession()), listeners_(new Listeners) {}
 
 GameSession::~GameSession() {
     if (reader_ != nullptr) reader_->Close();
     if (writer_ != nullptr) writer_->Close(false);
+    if (cSession_ != nullptr) KxHalyxdllCDestroySession(cSession_);
 }
 
 bool GameSession::Connect() {
@@ -152,6 +153,24 @@ bool GameSession::ListAnswered() const {
 
 unsigned GameSession::ListedCount() const {
     return listeners_->list.count;
+}
+
+bool GameSession::LoginRoundTripC(unsigned int requestId) {
+    // The login listener checks the answer; the callback hands it on.
+    LoginListener& login = listeners_->login;
+    login.expectedId = requestId;
+    login.answered = false;
+    KxHalyxdllCGetLoginDetails(
+        cSession_, requestId,
+        [](void* context, uint32_t id, const char* userName, const uint16_t* password,
+           const char* cdKey) {
+            static_cast<LoginListener*>(context)->OnGetLoginDetails(id, userName, password, cdKey);
+        },
+        &login);
+    if (!Pump([&] { return login.answered; }, "no answer to KxHalyxdllCGetLoginDetails"))
+        return false;
+    if (!login.valid) error_ = "wrong login details";
+    return login.valid;
 }
 
 bool GameSession::OpenReader(uint32_t slotId) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "velhalyxapi_r2.h"
+#include "velhalyxapi_r2_c.h"
 
 namespace kx {
 namespace bench {
@@ -31,6 +32,8 @@ public:
     // One GetLoginDetails round trip under `requestId`; true when the listener was called
     // with the peer's details.
     bool LoginRoundTrip(unsigned int requestId);
+    // The same through the C interface, with a callback in place of the listener.
+    bool LoginRoundTripC(unsigned int requestId);
     // Asks for login details under `requestId` and returns at once; LoginAnswered tells when
     // the answer came (the details are not checked).
     void AskLogin(unsigned int requestId);
@@ -73,6 +76,8 @@ private:
     bool Pump(Done done, const char* what);
     struct Listeners;  // the listener objects, defined in the implementation
     halyxdll::HalyxSession session_;
+    // A C interface handle of the same session state; destroyed with it.
+    KxHalyxdllCSession* cSession_;
     std::unique_ptr<Listeners> listeners_;
     halyxdll::SavegameReader* reader_ = nullptr;
     halyxdll::SavegameWriter* writer_ = nullptr;

@@ -89,6 +89,7 @@ Summary::Summary(const std::vector<RunRecord>& runs, bool native, bool smoke,
     AddCallAgainstCopy("game-thread time of a largest Write call (64 MiB - 64 B)", "max");
 
     AddAllocations("heap allocations per login round trip", "allocations/login");
+    AddAllocations("heap allocations per login round trip, C interface", "allocations/login-c");
     AddAllocations("heap allocations per 64 KiB read", "allocations/read");
     AddAllocations("heap allocations per 64 KiB write", "allocations/write");
 
@@ -143,6 +144,12 @@ void Summary::AddAllocations(const std::string& figure, const std::string& bench
     const double misses = MedianOf(benchmark, "pool_misses");
     Add("  buffers and reference counters taken from the heap", misses, "per round trip",
         kNotMeasured, "0", std::isnan(misses) ? -1 : misses == 0);
+    const double adapterMisses = MedianOf(benchmark, "adapter_pool_misses");
+    Add("  callback adapters taken from the heap", adapterMisses, "per round trip", kNotMeasured,
+        "0", std::isnan(adapterMisses) ? -1 : adapterMisses == 0);
+    const double adaptersLive = MedianOf(benchmark, "adapters_live");
+    Add("  callback adapters out of the pool afterwards", adaptersLive, "", kNotMeasured, "0",
+        std::isnan(adaptersLive) ? -1 : adaptersLive == 0);
     for (const char* category : kAllocationCategories) {
         const double count = MedianOf(benchmark, category);
         if (std::isnan(count) || count == 0) continue;

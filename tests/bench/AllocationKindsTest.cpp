@@ -61,6 +61,11 @@ TEST(AllocationKindsTest, PoolsMessagesAndStrings) {
                                   "kx::common::Pooled<kx::common::TemplatedReferenceCounter<kx::"
                                   "clientbox::Buffer> >::operator new(unsigned long)"})
                   .category);
+    EXPECT_EQ("adapters",
+              ClassifyAllocation({"operator new(unsigned long)",
+                                  "kx::common::Pooled<kx::halyxdll::CallbackAdapter>::operator "
+                                  "new(unsigned long)"})
+                  .category);
     EXPECT_EQ("messages",
               ClassifyAllocation({"operator new(unsigned long)",
                                   "google::protobuf::internal::ArenaStringPtr::Mutable[abi:cxx11]("

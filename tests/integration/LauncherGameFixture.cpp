@@ -276,10 +276,16 @@ std::vector<std::string> LauncherGameFixture::ProductFiles() const {
 int LauncherGameFixture::RunClient(const std::vector<std::string>& args) {
     std::vector<std::string> all = {"--timeout", "30"};
     all.insert(all.end(), args.begin(), args.end());
-    std::unique_ptr<LauncherProcess> client =
-        LauncherProcess::Start(all, dir_.Path() / "client.log", "halyx_client");
-    if (!client) return -1;
-    const std::optional<int> code = client->WaitExit(kPatience);
+    return RunProgram("halyx_client", all);
+}
+
+int LauncherGameFixture::RunProgram(const std::string& program,
+                                    const std::vector<std::string>& args, std::string* output) {
+    const fs::path log = dir_.Path() / (program + ".log");
+    std::unique_ptr<LauncherProcess> game = LauncherProcess::Start(args, log, program);
+    if (!game) return -1;
+    const std::optional<int> code = game->WaitExit(kPatience);
+    if (output != nullptr) *output = ReadWholeFile(log);
     return code ? *code : -1;
 }
 

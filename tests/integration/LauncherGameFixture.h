@@ -105,6 +105,9 @@ protected:
     // Runs the sample game program with `args` to its end; its exit code, or -1 when it could
     // not be started or did not end in time.
     int RunClient(const std::vector<std::string>& args);
+    // The same for the build's program `program`; what it printed goes to `*output` if given.
+    int RunProgram(const std::string& program, const std::vector<std::string>& args,
+                   std::string* output = nullptr);
 
     ScratchDir dir_;
     HalyxSession* session_;

@@ -21,17 +21,20 @@ constexpr unsigned int kLibraryRequestId = 1;
 
 }  // namespace
 
-void HalyxSessionData::GetLoginDetails(unsigned int requestId, IGetLoginDetailsListener* listener) {
+void HalyxSessionData::GetLoginDetails(unsigned int requestId, IGetLoginDetailsListener* listener,
+                                       IListenerRelease* release) {
     wire::Req request;
     request.set_requestid(requestId);
     request.mutable_getlogindetails();
-    // Recorded even when null, unlike the other requests; the answer handler skips a null one.
-    loginDetailsListeners_.Set(requestId, listener);
     Send(request);
+    // Recorded even when null, unlike the other requests; the answer handler skips a null one.
+    Record(loginDetailsListeners_, requestId,
+           PendingListener<IGetLoginDetailsListener>{listener, release});
 }
 
 void HalyxSessionData::GetHalyxServer(unsigned int requestId, IGetHalyxServerListener* listener,
-                                      unsigned int productId, unsigned int subProductId) {
+                                      unsigned int productId, unsigned int subProductId,
+                                      IListenerRelease* release) {
     if (!EnsureConnected()) {
         if (listener != nullptr)
             listener->OnGetHalyxServer(requestId, clientbox::InvalidPipeHandle());
@@ -42,13 +45,16 @@ void HalyxSessionData::GetHalyxServer(unsigned int requestId, IGetHalyxServerLis
     wire::GetOsiReq* server = request.mutable_getosi();
     server->set_productid(productId);
     server->set_subproductid(subProductId);
-    if (listener != nullptr) serverListeners_.Set(requestId, listener);
     Send(request);
+    if (listener != nullptr)
+        Record(serverListeners_, requestId,
+               PendingListener<IGetHalyxServerListener>{listener, release});
 }
 
 void HalyxSessionData::GetSavegameReader(unsigned int requestId,
                                          IGetSavegameReaderListener* listener,
-                                         unsigned int productId, unsigned int slotId) {
+                                         unsigned int productId, unsigned int slotId,
+                                         IListenerRelease* release) {
     if (slotId == 0) {
         if (listener != nullptr) listener->OnGetSavegameReader(requestId, kSavegameFailed, nullptr);
         return;
@@ -58,14 +64,16 @@ void HalyxSessionData::GetSavegameReader(unsigned int requestId,
     wire::StartReadSavegameReq* open = request.mutable_startreadsavegame();
     open->set_productid(productId);
     open->set_slotid(slotId);
-    if (listener != nullptr) readerListeners_.Set(requestId, listener);
     Send(request);
+    if (listener != nullptr)
+        Record(readerListeners_, requestId,
+               PendingListener<IGetSavegameReaderListener>{listener, release});
 }
 
 void HalyxSessionData::GetSavegameWriter(unsigned int requestId,
                                          IGetSavegameWriterListener* listener,
                                          unsigned int productId, unsigned int slotId,
-                                         bool overwriteExisting) {
+                                         bool overwriteExisting, IListenerRelease* release) {
     if (slotId == 0) {
         if (listener != nullptr) listener->OnGetSavegameWriter(requestId, kSavegameFailed, nullptr);
         return;
@@ -76,31 +84,35 @@ void HalyxSessionData::GetSavegameWriter(unsigned int requestId,
     open->set_productid(productId);
     open->set_slotid(slotId);
     open->set_overwriteexisting(overwriteExisting);
-    if (listener != nullptr) writerListeners_.Set(requestId, listener);
     Send(request);
+    if (listener != nullptr)
+        Record(writerListeners_, requestId,
+               PendingListener<IGetSavegameWriterListener>{listener, release});
 }
 
 void HalyxSessionData::GetSavegameList(unsigned int requestId, IGetSavegameListListener* listener,
-                                       unsigned int productId) {
+                                       unsigned int productId, IListenerRelease* release) {
     // A list asked for while closed writers are still being stored would miss them.
     if (pendingStopWrites_.Load() != 0) {
         DelayedGetSavegameList delayed;
         delayed.requestId = requestId;
         delayed.listener = listener;
         delayed.productId = productId;
+        delayed.release = release;
         delayedLists_.Add(delayed);
         return;
     }
     wire::Req request;
     request.set_requestid(requestId);
     request.mutable_listsavegames()->set_productid(productId);
-    if (listener != nullptr)
-        listListeners_.Set(requestId, PendingSavegameList{listener, productId});
     Send(request);
+    if (listener != nullptr)
+        Record(listListeners_, requestId, PendingSavegameList{listener, productId, release});
 }
 
 void HalyxSessionData::RemoveSavegame(unsigned int requestId, IRemoveSavegameListener* listener,
-                                      unsigned int productId, unsigned int slotId) {
+                                      unsigned int productId, unsigned int slotId,
+                                      IListenerRelease* release) {
     if (slotId == 0) {
         if (listener != nullptr) listener->OnRemoveSavegame(requestId, kSavegameFailed);
         return;
@@ -110,19 +122,16 @@ void HalyxSessionData::RemoveSavegame(unsigned int requestId, IRemoveSavegameLis
     wire::RemoveSavegameReq* remove = request.mutable_removesavegame();
     remove->set_productid(productId);
     remove->set_slotid(slotId);
-    if (listener != nullptr) removeListeners_.Set(requestId, listener);
     Send(request);
+    if (listener != nullptr)
+        Record(removeListeners_, requestId,
+               PendingListener<IRemoveSavegameListener>{listener, release});
 }
 
 void HalyxSessionData::Read(unsigned int requestId, ISavegameReadListener* listener,
                             unsigned int productId, unsigned int slotId, unsigned int offset,
-                            void* destination, unsigned int byteCount) {
+                            void* destination, unsigned int byteCount, IListenerRelease* release) {
     KX_CHECK(destination != nullptr || byteCount == 0);
-    if (listener != nullptr) {
-        readListeners_.Set(requestId, listener);
-        readDestinations_.Set(requestId,
-                              ReadDestination{static_cast<unsigned char*>(destination), byteCount});
-    }
     wire::Req request;
     request.set_requestid(requestId);
     wire::ReadSavegameReq* read = request.mutable_readsavegame();
@@ -131,11 +140,17 @@ void HalyxSessionData::Read(unsigned int requestId, ISavegameReadListener* liste
     read->set_offset(offset);
     read->set_numbytes(byteCount);
     Send(request);
+    if (listener != nullptr) {
+        readDestinations_.Set(requestId,
+                              ReadDestination{static_cast<unsigned char*>(destination), byteCount});
+        Record(readListeners_, requestId,
+               PendingListener<ISavegameReadListener>{listener, release});
+    }
 }
 
 void HalyxSessionData::Write(unsigned int requestId, ISavegameWriteListener* listener,
                              unsigned int productId, unsigned int slotId, const void* data,
-                             unsigned int byteCount) {
+                             unsigned int byteCount, IListenerRelease* release) {
     KX_CHECK(data != nullptr || byteCount == 0);
     wire::Req request;
     request.set_requestid(requestId);
@@ -163,8 +178,10 @@ void HalyxSessionData::Write(unsigned int requestId, ISavegameWriteListener* lis
         if (listener != nullptr) listener->OnSavegameWrite(requestId, 0);
         return;
     }
-    if (listener != nullptr) writeListeners_.Set(requestId, listener);
     Send(request);
+    if (listener != nullptr)
+        Record(writeListeners_, requestId,
+               PendingListener<ISavegameWriteListener>{listener, release});
 }
 
 void HalyxSessionData::StopRead(unsigned int productId, unsigned int slotId) {

@@ -27,16 +27,41 @@ HalyxSessionData* g_session = nullptr;
 // The largest read part whose data the kept answer holds on to.
 constexpr std::size_t kKeptPartCapacity = 4u << 20;
 
-// The common shape of an answer handler: find the request id in `table` (absent: the answer
-// is dropped), hand the entry to `serve`, then remove the id again, since the listener may
-// have changed the table meanwhile.
+// Forgets what `table` holds under `requestId` once its listener has been served: a request
+// of the same kind that the listener issued under the same id is forgotten with it, as
+// always (its release hook is told).
+template <typename Entry>
+void ForgetServed(common::HashTable<unsigned int, Entry>& table, unsigned int requestId) {
+    Entry issued;
+    if (!table.Get(requestId, issued)) return;
+    table.Remove(requestId);
+    if (issued.release != nullptr) issued.release->OnListenerDropped();
+}
+
+// The common shape of an answer handler: take the entry of the request id out of `table`
+// (absent: the answer is dropped), hand it to `serve`, then forget the id as above. Taken out
+// before serving, so that the served listener is never also dropped, and a second answer to
+// the same request reaching a nested Update finds nothing.
 template <typename Entry, typename Serve>
 void ServeEntry(common::HashTable<unsigned int, Entry>& table, unsigned int requestId,
                 Serve serve) {
     Entry entry;
     if (!table.Get(requestId, entry)) return;
-    serve(entry);
     table.Remove(requestId);
+    serve(entry);
+    ForgetServed(table, requestId);
+}
+
+// Adds the release hooks of every entry of `table` to `releases` and empties the table.
+template <typename Entry>
+void TakeReleases(common::HashTable<unsigned int, Entry>& table,
+                  common::HybridArray<IListenerRelease*, 0>* releases) {
+    typename common::HashTable<unsigned int, Entry>::Iterator entries(table);
+    while (entries.Next()) {
+        IListenerRelease* release = entries.Current().GetValue().release;
+        if (release != nullptr) releases->Add(release);
+    }
+    table.Clear();
 }
 
 // Turns the UTF-8 bytes of an answer field into text; text that does not decode is empty.
@@ -70,10 +95,27 @@ void HalyxSessionData::Destroy() {
 
 HalyxSessionData::HalyxSessionData() : answer_(new wire::Rsp) {}
 
+const SavegameReaderRecord& HalyxSessionData::RecordOf(const SavegameReader* reader) {
+    KX_CHECK(reader != nullptr && reader->record_ != nullptr);
+    KX_CHECK(reader->record_->session == g_session);
+    return *reader->record_;
+}
+
+const SavegameWriterRecord& HalyxSessionData::RecordOf(const SavegameWriter* writer) {
+    KX_CHECK(writer != nullptr && writer->record_ != nullptr);
+    KX_CHECK(writer->record_->session == g_session);
+    return *writer->record_;
+}
+
 HalyxSessionData::~HalyxSessionData() {
     // The socket keeps itself alive while its read is outstanding: without closing it, the
     // pipe would stay open for the life of the process.
     if (!connection_.IsNull()) connection_->Close();
+    ForgetPendingRequests();
+    while (delayedLists_.GetCount() > 0) {
+        const DelayedGetSavegameList delayed = delayedLists_.Pop();
+        if (delayed.release != nullptr) delayed.release->OnListenerDropped();
+    }
     delete answer_;
 }
 
@@ -106,22 +148,24 @@ void HalyxSessionData::DropConnection() {
 }
 
 void HalyxSessionData::ForgetPendingRequests() {
-    loginDetailsListeners_.Clear();
-    serverListeners_.Clear();
-    readerListeners_.Clear();
-    writerListeners_.Clear();
-    readListeners_.Clear();
+    common::HybridArray<IListenerRelease*, 0> releases;
+    TakeReleases(loginDetailsListeners_, &releases);
+    TakeReleases(serverListeners_, &releases);
+    TakeReleases(readerListeners_, &releases);
+    TakeReleases(writerListeners_, &releases);
+    TakeReleases(readListeners_, &releases);
+    TakeReleases(writeListeners_, &releases);
+    TakeReleases(listListeners_, &releases);
+    TakeReleases(removeListeners_, &releases);
     readDestinations_.Clear();
-    writeListeners_.Clear();
-    listListeners_.Clear();
-    removeListeners_.Clear();
+    for (unsigned int i = 0; i < releases.GetCount(); ++i) releases.At(i)->OnListenerDropped();
 }
 
 void HalyxSessionData::ReleaseHeldBackLists() {
     pendingStopWrites_.Store(0);
     while (delayedLists_.GetCount() > 0) {
         const DelayedGetSavegameList delayed = delayedLists_.Pop();
-        GetSavegameList(delayed.requestId, delayed.listener, delayed.productId);
+        GetSavegameList(delayed.requestId, delayed.listener, delayed.productId, delayed.release);
     }
 }
 
@@ -188,17 +232,19 @@ void HalyxSessionData::Dispatch(const wire::Rsp& answer) {
 
 void HalyxSessionData::OnLoginDetails(const wire::Rsp& answer) {
     const unsigned int requestId = answer.requestid();
-    ServeEntry(loginDetailsListeners_, requestId, [&](IGetLoginDetailsListener* listener) {
-        if (listener == nullptr) return;
-        const wire::GetLoginDetailsRsp& details = answer.getlogindetails();
-        const common::String userName = Decode(details.username());
-        common::String password = Decode(details.password());
-        common::String cdKey = Decode(details.cdkey());
-        listener->OnGetLoginDetails(requestId, userName.GetUtf8(), password.GetUtf16(),
-                                    cdKey.GetUtf8());
-        password.Wipe();
-        cdKey.Wipe();
-    });
+    ServeEntry(loginDetailsListeners_, requestId,
+               [&](const PendingListener<IGetLoginDetailsListener>& pending) {
+                   IGetLoginDetailsListener* listener = pending.listener;
+                   if (listener == nullptr) return;
+                   const wire::GetLoginDetailsRsp& details = answer.getlogindetails();
+                   const common::String userName = Decode(details.username());
+                   common::String password = Decode(details.password());
+                   common::String cdKey = Decode(details.cdkey());
+                   listener->OnGetLoginDetails(requestId, userName.GetUtf8(), password.GetUtf16(),
+                                               cdKey.GetUtf8());
+                   password.Wipe();
+                   cdKey.Wipe();
+               });
     // The kept answer would hold the secrets until the next answer of its kind.
     wire::GetLoginDetailsRsp* details = answer_->mutable_getlogindetails();
     WipeText(details->mutable_password());
@@ -208,70 +254,78 @@ void HalyxSessionData::OnLoginDetails(const wire::Rsp& answer) {
 void HalyxSessionData::OnServerPipe(const wire::Rsp& answer) {
     const unsigned int requestId = answer.requestid();
     // Only a pipe somebody waits for is opened: the launcher cannot make the game open pipes.
-    ServeEntry(serverListeners_, requestId, [&](IGetHalyxServerListener* listener) {
-        const wire::GetOsiRsp& server = answer.getosi();
-        clientbox::PipeHandle pipe = clientbox::InvalidPipeHandle();
-        if (server.status() == wire::GetOsiRsp::Ok && server.has_pipename()) {
-            const std::string& name = server.pipename();
-            if (!IsPlainPipeName(name.data(), name.size())) {
-                KX_LOG(common::kLogError) << "Server pipe name of answer " << requestId
-                                          << " refused: not a plain pipe name.";
-            } else {
-                pipe = OpenServerPipe(name.data(), name.size());
-                if (pipe == clientbox::InvalidPipeHandle()) {
-                    KX_LOG(common::kLogError)
-                        << "Server pipe of answer " << requestId << " could not be opened.";
+    ServeEntry(
+        serverListeners_, requestId, [&](const PendingListener<IGetHalyxServerListener>& pending) {
+            IGetHalyxServerListener* listener = pending.listener;
+            const wire::GetOsiRsp& server = answer.getosi();
+            clientbox::PipeHandle pipe = clientbox::InvalidPipeHandle();
+            if (server.status() == wire::GetOsiRsp::Ok && server.has_pipename()) {
+                const std::string& name = server.pipename();
+                if (!IsPlainPipeName(name.data(), name.size())) {
+                    KX_LOG(common::kLogError) << "Server pipe name of answer " << requestId
+                                              << " refused: not a plain pipe name.";
+                } else {
+                    pipe = OpenServerPipe(name.data(), name.size());
+                    if (pipe == clientbox::InvalidPipeHandle()) {
+                        KX_LOG(common::kLogError)
+                            << "Server pipe of answer " << requestId << " could not be opened.";
+                    }
                 }
             }
-        }
-        listener->OnGetHalyxServer(requestId, pipe);
-    });
+            listener->OnGetHalyxServer(requestId, pipe);
+        });
 }
 
 void HalyxSessionData::OnOpenForReading(const wire::Rsp& answer) {
     const unsigned int requestId = answer.requestid();
-    ServeEntry(readerListeners_, requestId, [&](IGetSavegameReaderListener* listener) {
-        if (listener == nullptr) return;
-        const wire::StartReadSavegameRsp& open = answer.startreadsavegame();
-        const unsigned int result = OpenForReadingResult(open.status());
-        SavegameReader* reader = nullptr;
-        if (result == kSavegameOk) {
-            reader =
-                new SavegameReader(new SavegameReaderRecord{open.productid(), open.slotid(), this});
-        } else if (result == kSavegameFailed) {
-            KX_LOG(common::kLogDebug) << "Unknown error caused open for read to fail.";
-        }
-        listener->OnGetSavegameReader(requestId, result, reader);
-    });
+    ServeEntry(readerListeners_, requestId,
+               [&](const PendingListener<IGetSavegameReaderListener>& pending) {
+                   IGetSavegameReaderListener* listener = pending.listener;
+                   if (listener == nullptr) return;
+                   const wire::StartReadSavegameRsp& open = answer.startreadsavegame();
+                   const unsigned int result = OpenForReadingResult(open.status());
+                   SavegameReader* reader = nullptr;
+                   if (result == kSavegameOk) {
+                       reader = new SavegameReader(
+                           new SavegameReaderRecord{open.productid(), open.slotid(), this});
+                   } else if (result == kSavegameFailed) {
+                       KX_LOG(common::kLogDebug) << "Unknown error caused open for read to fail.";
+                   }
+                   listener->OnGetSavegameReader(requestId, result, reader);
+               });
 }
 
 void HalyxSessionData::OnOpenForWriting(const wire::Rsp& answer) {
     const unsigned int requestId = answer.requestid();
-    ServeEntry(writerListeners_, requestId, [&](IGetSavegameWriterListener* listener) {
-        if (listener == nullptr) return;
-        const wire::StartWriteSavegameRsp& open = answer.startwritesavegame();
-        const unsigned int result = OpenForWritingResult(open.status());
-        SavegameWriter* writer = nullptr;
-        if (result == kSavegameOk) {
-            SavegameWriterRecord* record = new SavegameWriterRecord();
-            record->productId = open.productid();
-            record->slotId = open.slotid();
-            record->session = this;
-            writer = new SavegameWriter(record);
-        } else if (result == kSavegameFailed) {
-            KX_LOG(common::kLogDebug) << "Unknown error caused open for write to fail.";
-        }
-        listener->OnGetSavegameWriter(requestId, result, writer);
-    });
+    ServeEntry(writerListeners_, requestId,
+               [&](const PendingListener<IGetSavegameWriterListener>& pending) {
+                   IGetSavegameWriterListener* listener = pending.listener;
+                   if (listener == nullptr) return;
+                   const wire::StartWriteSavegameRsp& open = answer.startwritesavegame();
+                   const unsigned int result = OpenForWritingResult(open.status());
+                   SavegameWriter* writer = nullptr;
+                   if (result == kSavegameOk) {
+                       SavegameWriterRecord* record = new SavegameWriterRecord();
+                       record->productId = open.productid();
+                       record->slotId = open.slotid();
+                       record->session = this;
+                       writer = new SavegameWriter(record);
+                   } else if (result == kSavegameFailed) {
+                       KX_LOG(common::kLogDebug) << "Unknown error caused open for write to fail.";
+                   }
+                   listener->OnGetSavegameWriter(requestId, result, writer);
+               });
 }
 
 void HalyxSessionData::OnWriteDone(const wire::Rsp& answer) {
     const unsigned int requestId = answer.requestid();
-    ServeEntry(writeListeners_, requestId, [&](ISavegameWriteListener* listener) {
-        if (listener != nullptr) {
-            listener->OnSavegameWrite(requestId, answer.writesavegame().byteswritten());
-        }
-    });
+    ServeEntry(writeListeners_, requestId,
+               [&](const PendingListener<ISavegameWriteListener>& pending) {
+                   ISavegameWriteListener* listener = pending.listener;
+                   if (listener != nullptr) {
+                       listener->OnSavegameWrite(requestId, answer.writesavegame().byteswritten());
+                   }
+               });
 }
 
 void HalyxSessionData::OnSavegameList(const wire::Rsp& answer) {
@@ -297,8 +351,8 @@ void HalyxSessionData::OnSavegameList(const wire::Rsp& answer) {
 
 void HalyxSessionData::OnReadPart(const wire::Rsp& answer) {
     const unsigned int requestId = answer.requestid();
-    ISavegameReadListener* listener = nullptr;
-    if (!readListeners_.Get(requestId, listener)) return;
+    PendingListener<ISavegameReadListener> pending;
+    if (!readListeners_.Get(requestId, pending)) return;
     ReadDestination target;
     readDestinations_.Get(requestId, target);
 
@@ -319,20 +373,26 @@ void HalyxSessionData::OnReadPart(const wire::Rsp& answer) {
                                   << " bytes dropped.";
     }
     if (!part.islastpart()) return;
-    if (listener != nullptr) {
-        listener->OnSavegameRead(requestId, static_cast<unsigned int>(copied));
-    }
+    // Taken out before the listener runs, as in ServeEntry.
     readListeners_.Remove(requestId);
+    readDestinations_.Remove(requestId);
+    if (pending.listener != nullptr) {
+        pending.listener->OnSavegameRead(requestId, static_cast<unsigned int>(copied));
+    }
+    ForgetServed(readListeners_, requestId);
     readDestinations_.Remove(requestId);
 }
 
 void HalyxSessionData::OnRemoveDone(const wire::Rsp& answer) {
     const unsigned int requestId = answer.requestid();
-    ServeEntry(removeListeners_, requestId, [&](IRemoveSavegameListener* listener) {
-        if (listener != nullptr) {
-            listener->OnRemoveSavegame(requestId, RemoveResult(answer.removesavegame().status()));
-        }
-    });
+    ServeEntry(removeListeners_, requestId,
+               [&](const PendingListener<IRemoveSavegameListener>& pending) {
+                   IRemoveSavegameListener* listener = pending.listener;
+                   if (listener != nullptr) {
+                       listener->OnRemoveSavegame(requestId,
+                                                  RemoveResult(answer.removesavegame().status()));
+                   }
+               });
 }
 
 void HalyxSessionData::OnStopWriteDone(const wire::Rsp&) {

@@ -18,17 +18,45 @@ class Rsp;
 
 namespace halyxdll {
 
+struct SavegameReaderRecord;
+struct SavegameWriterRecord;
+
+// How the session hands back a listener object the library made for one request (the
+// callback adapters of the C interface) when it lets go of that request without calling the
+// listener: a newer request of the same kind under the same id replaced it, its connection was
+// lost, or the session state ends. The game's own listeners come without one and are simply
+// forgotten, as before.
+class IListenerRelease {
+public:
+    // Called once, on the game's thread, after the session has forgotten the request; the
+    // listener is never called afterwards.
+    virtual void OnListenerDropped() = 0;
+
+protected:
+    ~IListenerRelease() {}
+};
+
+// A recorded listener and, for the library's own listener objects, its release hook.
+template <typename Listener>
+struct PendingListener {
+    Listener* listener = nullptr;
+    IListenerRelease* release = nullptr;
+};
+
 // A list request held back while closed writers wait for their stop-write answers.
 struct DelayedGetSavegameList {
     unsigned int requestId = 0;
     IGetSavegameListListener* listener = nullptr;  // may be null
     unsigned int productId = 0;
+    IListenerRelease* release = nullptr;
 };
 
-// A pending list request: its listener and the product id its listed savegames report.
+// A pending list request: its listener, the product id its listed savegames report and the
+// listener's release hook.
 struct PendingSavegameList {
     IGetSavegameListListener* listener = nullptr;
     unsigned int productId = 0;
+    IListenerRelease* release = nullptr;
 };
 
 // Where the parts of a pending savegame read go: the game's buffer and its size in bytes.
@@ -51,8 +79,13 @@ public:
     // Creates the session state unless one exists. Opens no connection.
     static void CreateIfAbsent();
     // Destroys the session state, if any: closes its launcher connection; no pending listener
-    // is called.
+    // is called (release hooks are).
     static void Destroy();
+
+    // The record behind a handle of the game, which must belong to the current session state:
+    // for the library's other interfaces to the same handles.
+    static const SavegameReaderRecord& RecordOf(const SavegameReader* reader);
+    static const SavegameWriterRecord& RecordOf(const SavegameWriter* writer);
 
     // Increments the request-id counter and returns it: 1 first, wrapping modulo 2^32.
     unsigned int GetRequestUniqueId();
@@ -64,28 +97,37 @@ public:
         return localizations_.GetLocText(key, languageCode);
     }
 
-    // Requests. Each records its listener (when not null) under `requestId` and sends one
-    // request to the launcher; refusals known at once call the listener before returning.
-    // Without a launcher connection the listener is recorded and nothing is sent; only
-    // GetHalyxServer opens a connection.
-    void GetLoginDetails(unsigned int requestId, IGetLoginDetailsListener* listener);
+    // Requests. Each records its listener (when not null) under `requestId`, replacing a
+    // pending request of the same kind and id, and sends one request to the launcher; refusals
+    // known at once call the listener before returning. Without a launcher connection the
+    // listener is recorded and nothing is sent; only GetHalyxServer opens a connection.
+    // `release` (may be null) is told when the listener is dropped without being called. A
+    // request that throws has neither recorded nor called its listener.
+    void GetLoginDetails(unsigned int requestId, IGetLoginDetailsListener* listener,
+                         IListenerRelease* release = nullptr);
     void GetHalyxServer(unsigned int requestId, IGetHalyxServerListener* listener,
-                        unsigned int productId, unsigned int subProductId);
+                        unsigned int productId, unsigned int subProductId,
+                        IListenerRelease* release = nullptr);
     void GetSavegameReader(unsigned int requestId, IGetSavegameReaderListener* listener,
-                           unsigned int productId, unsigned int slotId);
+                           unsigned int productId, unsigned int slotId,
+                           IListenerRelease* release = nullptr);
     void GetSavegameWriter(unsigned int requestId, IGetSavegameWriterListener* listener,
-                           unsigned int productId, unsigned int slotId, bool overwriteExisting);
+                           unsigned int productId, unsigned int slotId, bool overwriteExisting,
+                           IListenerRelease* release = nullptr);
     // Held back (in request order, re-issued newest first) while stop-write answers are due.
     void GetSavegameList(unsigned int requestId, IGetSavegameListListener* listener,
-                         unsigned int productId);
+                         unsigned int productId, IListenerRelease* release = nullptr);
     void RemoveSavegame(unsigned int requestId, IRemoveSavegameListener* listener,
-                        unsigned int productId, unsigned int slotId);
+                        unsigned int productId, unsigned int slotId,
+                        IListenerRelease* release = nullptr);
     // `destination` (byteCount bytes) must stay valid until the listener has been called.
     void Read(unsigned int requestId, ISavegameReadListener* listener, unsigned int productId,
-              unsigned int slotId, unsigned int offset, void* destination, unsigned int byteCount);
+              unsigned int slotId, unsigned int offset, void* destination, unsigned int byteCount,
+              IListenerRelease* release = nullptr);
     // Copies the byteCount bytes at `data` into the request before returning.
     void Write(unsigned int requestId, ISavegameWriteListener* listener, unsigned int productId,
-               unsigned int slotId, const void* data, unsigned int byteCount);
+               unsigned int slotId, const void* data, unsigned int byteCount,
+               IListenerRelease* release = nullptr);
     // The requests of a closing reader and writer (request id 1, no listener). A stop-write
     // that goes out holds back later list requests until its answer arrives.
     void StopRead(unsigned int productId, unsigned int slotId);
@@ -121,7 +163,19 @@ private:
     HalyxSessionData& operator=(const HalyxSessionData&) = delete;
 
     template <typename Listener>
-    using PendingTable = common::HashTable<unsigned int, Listener*>;
+    using PendingTable = common::HashTable<unsigned int, PendingListener<Listener>>;
+
+    // Records `entry` under `requestId`; a pending entry of the same id that it replaces is
+    // dropped and its release hook told. Requests record last, after sending: a request whose
+    // sending throws has then recorded nothing.
+    template <typename Entry>
+    static void Record(common::HashTable<unsigned int, Entry>& table, unsigned int requestId,
+                       const Entry& entry) {
+        Entry replaced;
+        const bool replaces = table.Get(requestId, replaced);
+        table.Set(requestId, entry);
+        if (replaces && replaced.release != nullptr) replaced.release->OnListenerDropped();
+    }
 
     // Opens the launcher connection unless an open one is held; true when one is open after.
     bool EnsureConnected();
@@ -130,7 +184,8 @@ private:
     void DropConnection();
     // Forgets every pending listener and read destination: answers to requests sent on a lost
     // connection (or never sent, for want of one) must not reach a later connection's
-    // launcher, by which time the game may have freed both. No listener is called.
+    // launcher, by which time the game may have freed both. No listener is called; the release
+    // hooks are, once every table is empty, so that they may issue new requests.
     void ForgetPendingRequests();
     // Forgets every outstanding stop-write and re-issues the held-back list requests, newest
     // first.

@@ -1,0 +1,18 @@
+// The C interface end to end: a program compiled as C against the development launcher.
+#include "LauncherGameFixture.h"
+
+namespace integration_test {
+namespace {
+
+TEST_F(LauncherGameFixture, CProgramGoesThroughEveryConversation) {
+    ASSERT_TRUE(StartLauncher());
+    std::string output;
+    EXPECT_EQ(RunProgram("halyx_c_conversations", {std::to_string(kProduct)}, &output), 0)
+        << output;
+    EXPECT_NE(output.find(std::string("login details: user ") + kUserName), std::string::npos)
+        << output;
+    EXPECT_NE(output.find("all conversations done"), std::string::npos) << output;
+}
+
+}  // namespace
+}  // namespace integration_test
