@@ -19,9 +19,12 @@ namespace {
 common::AtomicInt32 g_instanceState;
 NamedPipeReceiveLoop* g_instance;
 
+// The record whose reader thread this is (null on every other thread).
+thread_local const NamedPipeReceiveLoop::SharedData* t_readerOf = nullptr;
+
 }  // namespace
 
-NamedPipeReceiveLoop::SharedData::SharedData() : stopped_(false) {
+NamedPipeReceiveLoop::SharedData::SharedData() : wakeSignalled_(false), stopped_(false) {
     CreateWake();
 }
 
@@ -32,6 +35,11 @@ NamedPipeReceiveLoop::SharedData::~SharedData() {
 void NamedPipeReceiveLoop::SharedData::Add(const PipeData& request) {
     ScopedLock guard(&lock_);
     pending_.Add(request);
+    // The reader thread takes the pending requests in every pass before it waits again, so
+    // its own requests (a completion starting the next read) need no wake; the others need
+    // one wake until the thread takes them. Each spared signal or reset is a kernel call.
+    if (t_readerOf == this || wakeSignalled_) return;
+    wakeSignalled_ = true;
     SignalWake();
 }
 
@@ -39,7 +47,13 @@ void NamedPipeReceiveLoop::SharedData::TakePending(common::HybridArray<PipeData,
     ScopedLock guard(&lock_);
     taken->AddRange(pending_.GetData(), pending_.GetCount());
     pending_.Clear();
+    if (!wakeSignalled_) return;
+    wakeSignalled_ = false;
     ResetWake();
+}
+
+void NamedPipeReceiveLoop::SharedData::BecomeReaderThread() {
+    t_readerOf = this;
 }
 
 bool NamedPipeReceiveLoop::SharedData::IsStopped() {

@@ -20,7 +20,11 @@ class NamedPipeSocket;
 // completion order. A write request writes out everything the socket has queued, piece after
 // piece, until its queue is empty.
 //  - Windows: ReadFileEx and WriteFileEx with completion routines, run during the thread's
-//    alertable wait on the wake event.
+//    alertable wait on the wake event. A read takes up to 256 KiB into the socket's staging
+//    region, whose bytes are then placed in the read buffer and fresh buffers linked behind it;
+//    a write carries up to 16 buffers, copied into the socket's staging region when there are
+//    several. Pipes take no scattered or gathered I/O, and one call per region instead of one
+//    per buffer is what the rate depends on where each call is a kernel or server round trip.
 //  - POSIX: poll() over the descriptors with a request (readable for reads, writable for
 //    writes) plus the read end of a wake pipe; ready descriptors are read or written without
 //    blocking. A read that fills its buffer goes on into fresh buffers linked behind it for the
@@ -28,8 +32,8 @@ class NamedPipeSocket;
 // A request whose socket is closed by the time the thread takes it is not issued: it ends as
 // a failed read or write with 0 bytes.
 // Threads: AddPipe on any thread; everything else on the reader thread. The shared record's
-// lock guards the pending requests, the wake object and the stop flag; it is never held while
-// a socket's lock is taken.
+// lock guards the pending requests, the wake object and its signalled flag, and the stop
+// flag; it is never held while a socket's lock is taken.
 class NamedPipeReceiveLoop {
 public:
     enum Kind { kRead, kWrite };
@@ -56,11 +60,16 @@ public:
         SharedData(const SharedData&) = delete;
         SharedData& operator=(const SharedData&) = delete;
 
-        // Copies `request` into the pending list and signals the wake object.
+        // Copies `request` into the pending list and, unless it is signalled already or the
+        // caller is the reader thread, signals the wake object.
         void Add(const PipeData& request);
         // Moves every pending request to the end of `taken`, in the order they were added,
-        // and resets the wake object.
+        // and resets the wake object. The reader thread calls it in every pass of its loop
+        // before it waits again.
         void TakePending(common::HybridArray<PipeData, 0>* taken);
+        // Makes the calling thread this record's reader thread (see Add); called once, first
+        // thing, by the thread.
+        void BecomeReaderThread();
 
         bool IsStopped();
         void Stop();
@@ -78,6 +87,8 @@ public:
         common::HybridArray<PipeData, 0> pending_;
         // Windows: the event handle; POSIX: the read and write ends of a non-blocking pipe.
         intptr_t wake_[2];
+        // The wake object is signalled (set by Add, cleared by TakePending).
+        bool wakeSignalled_;
         bool stopped_;
     };
 

@@ -18,9 +18,10 @@ class NamedPipeReceiveLoop;
 struct PipeIo;
 
 // The client end of a local pipe (see OpenNamedPipe). All I/O runs on the process-wide I/O
-// thread of NamedPipeReceiveLoop. Reads go one at a time, each into a fresh pooled buffer that
-// becomes a link of the incoming chain without being copied; once kMaxIncomingBytes are unread,
-// reading pauses until Receive takes them. Send only queues its chain and returns at once: the
+// thread of NamedPipeReceiveLoop. Reads go one at a time, each into a fresh pooled buffer (and,
+// for a read that brings more, fresh buffers linked behind it) that becomes a link of the
+// incoming chain as it is; once kMaxIncomingBytes are unread, reading pauses until Receive
+// takes them. Send only queues its chain and returns at once: the
 // I/O thread writes the queue out, chains whole and in order, so no caller ever waits for the
 // peer.
 //

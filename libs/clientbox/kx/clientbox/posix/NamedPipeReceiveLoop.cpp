@@ -144,16 +144,6 @@ bool PipeIo::TryWrite(const NamedPipeReceiveLoop::PipeData& request) {
     return !socket->OnWriteComplete(error, written);
 }
 
-namespace {
-
-// The loop whose reader thread this is, and whether that thread handed in a request (a
-// completion starting the next read) since it last took the pending ones: such a request
-// needs no wake, since the thread takes it before it polls again.
-thread_local const NamedPipeReceiveLoop::SharedData* t_loop = nullptr;
-thread_local bool t_addedOnReaderThread = false;
-
-}  // namespace
-
 void NamedPipeReceiveLoop::SharedData::CreateWake() {
     int ends[2];
     KX_CHECK(pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0);
@@ -168,10 +158,6 @@ void NamedPipeReceiveLoop::SharedData::DestroyWake() {
 
 // A full pipe is signalled already, so a failed write needs no handling.
 void NamedPipeReceiveLoop::SharedData::SignalWake() {
-    if (t_loop == this) {
-        t_addedOnReaderThread = true;
-        return;
-    }
     const char byte = 1;
     if (write(static_cast<int>(wake_[1]), &byte, 1) < 0) return;
 }
@@ -186,8 +172,29 @@ void NamedPipeReceiveLoop::ThreadMain(SharedPtr<SharedData> shared) {
     Requests active;
     Requests taken;
     HybridArray<pollfd, 16> descriptors;
-    t_loop = shared.Get();
+    shared->BecomeReaderThread();
     while (!shared->IsStopped()) {
+        // Requests handed in meanwhile, by other threads or by this one's completions (also
+        // those that taking them hands in), join before the thread polls again.
+        for (shared->TakePending(&taken); taken.GetCount() != 0; shared->TakePending(&taken)) {
+            for (unsigned i = 0; i < taken.GetCount(); ++i) {
+                const PipeData& request = taken.At(i);
+                if (request.kind == kWrite) {
+                    // Most writes fit the socket's buffer at once: no poll round for them.
+                    if (!PipeIo::TryWrite(request)) active.Add(request);
+                    continue;
+                }
+                ScopedLock guard(&request.socket->lock_);
+                if (request.socket->IsClosed()) {
+                    guard.Unlock();
+                    request.socket->OnReadComplete(kCancelled, 0);
+                } else {
+                    active.Add(request);
+                }
+            }
+            taken.Clear();
+        }
+
         descriptors.Clear();
         pollfd wake = {static_cast<int>(shared->wake_[0]), POLLIN, 0};
         descriptors.Add(wake);
@@ -218,27 +225,6 @@ void NamedPipeReceiveLoop::ThreadMain(SharedPtr<SharedData> shared) {
             ++kept;
         }
         active.Truncate(kept);
-
-        if (descriptors.At(0).revents != 0 || t_addedOnReaderThread) {
-            t_addedOnReaderThread = false;
-            shared->TakePending(&taken);
-            for (unsigned i = 0; i < taken.GetCount(); ++i) {
-                const PipeData& request = taken.At(i);
-                if (request.kind == kWrite) {
-                    // Most writes fit the socket's buffer at once: no poll round for them.
-                    if (!PipeIo::TryWrite(request)) active.Add(request);
-                    continue;
-                }
-                ScopedLock guard(&request.socket->lock_);
-                if (request.socket->IsClosed()) {
-                    guard.Unlock();
-                    request.socket->OnReadComplete(kCancelled, 0);
-                } else {
-                    active.Add(request);
-                }
-            }
-            taken.Clear();
-        }
     }
 }
 

@@ -1,5 +1,6 @@
 #include "kx/clientbox/NamedPipeReceiveLoop.h"
 
+#include <string.h>
 #include <windows.h>
 
 #include "kx/clientbox/NamedPipeSocket.h"
@@ -17,19 +18,23 @@ using common::SharedPtr;
 
 namespace {
 
-// The source unit and line that read-issue failures are logged under.
+// The source unit and line that issue failures are logged under.
 const char kLogSource[] =
     "..\\..\\..\\..\\..\\libs\\clientbox\\kx\\clientbox\\win\\NamedPipeReceiveLoop";
 constexpr int kLogLine = 62;
 
-// The completion routine of every read: runs on the reader thread during its alertable wait.
-VOID CALLBACK ReadCompletion(DWORD error, DWORD count, LPOVERLAPPED overlapped) {
-    static_cast<NamedPipeSocket*>(overlapped->Pointer)->OnReadComplete(error, count);
-}
+// The most buffers whose regions one write gathers.
+constexpr unsigned kMaxWriteRegions = WriteRegion::kSize / Buffer::kSize;
 
 }  // namespace
 
 struct PipeIo {
+    // Issues the read of `request` into the socket's read region; a socket closed meanwhile,
+    // or a failed issue, ends its read cycle at once.
+    static void IssueRead(const NamedPipeReceiveLoop::PipeData& request);
+    // The completion routine of every read: places the bytes that arrived in the socket's read
+    // buffer and, as far as they reach, in fresh buffers linked behind it, then reports.
+    static VOID CALLBACK ReadCompletion(DWORD error, DWORD count, LPOVERLAPPED overlapped);
     // Issues the write of the socket's next queued bytes; a socket closed meanwhile, or a
     // failed issue, ends its write at once.
     static void IssueWrite(NamedPipeSocket* socket);
@@ -37,6 +42,50 @@ struct PipeIo {
     // queue is written without a pass through the wait loop per piece.
     static VOID CALLBACK WriteCompletion(DWORD error, DWORD count, LPOVERLAPPED overlapped);
 };
+
+void PipeIo::IssueRead(const NamedPipeReceiveLoop::PipeData& request) {
+    NamedPipeSocket* socket = request.socket;
+    // Under the socket's lock a Close cannot slip in between the check and the issue: the
+    // read is issued on an open socket, or Close cancels it.
+    ScopedLock guard(&socket->lock_);
+    if (socket->IsClosed()) {
+        guard.Unlock();
+        socket->OnReadComplete(ERROR_OPERATION_ABORTED, 0);
+        return;
+    }
+    SocketIoRecords& records = IoRecords(socket->platform_);
+    if (ReadFileEx(request.handle, records.readRegion->bytes, ReadRegion::kSize, &records.read,
+                   &ReadCompletion)) {
+        return;
+    }
+    const DWORD error = GetLastError();
+    guard.Unlock();
+    KX_LOG_AT(common::kLogError, kLogSource, kLogLine)
+        << "ReadFileEx failed, error = " << static_cast<int>(error) << ".";
+    socket->OnReadComplete(error, 0);
+}
+
+VOID CALLBACK PipeIo::ReadCompletion(DWORD error, DWORD count, LPOVERLAPPED overlapped) {
+    NamedPipeSocket* socket = static_cast<NamedPipeSocket*>(overlapped->Pointer);
+    if (error == 0) {
+        ScopedLock guard(&socket->lock_);
+        const unsigned char* source = IoRecords(socket->platform_).readRegion->bytes;
+        Buffer* buffer = socket->readBuffer_.Get();
+        for (unsigned placed = 0; placed < count;) {
+            unsigned char* region;
+            const unsigned room = buffer->GetWriteRegion(&region);
+            const unsigned size = count - placed < room ? count - placed : room;
+            memcpy(region, source + placed, size);
+            placed += size;
+            if (placed == count) break;
+            SharedPtr<Buffer> next(new Buffer);
+            buffer->SetNext(next);
+            buffer = next.Get();
+        }
+    }
+    // Unlocked first: the report may end the socket.
+    socket->OnReadComplete(error, count);
+}
 
 VOID CALLBACK PipeIo::WriteCompletion(DWORD error, DWORD count, LPOVERLAPPED overlapped) {
     NamedPipeSocket* socket = static_cast<NamedPipeSocket*>(overlapped->Pointer);
@@ -47,15 +96,27 @@ void PipeIo::IssueWrite(NamedPipeSocket* socket) {
     DWORD error = ERROR_OPERATION_ABORTED;
     {
         ScopedLock guard(&socket->lock_);
-        NamedPipeSocket::Region region;
+        NamedPipeSocket::Region regions[kMaxWriteRegions];
+        unsigned count = 0;
         if (socket->IsClosed()) {
             // Ends as aborted, below.
-        } else if (socket->NextWriteRegions(&region, 1) == 0) {
+        } else if ((count = socket->NextWriteRegions(regions, kMaxWriteRegions)) == 0) {
             error = 0;
         } else {
-            OVERLAPPED* overlapped = &reinterpret_cast<SocketIoRecords*>(socket->platform_)->write;
-            if (WriteFileEx(socket->handle_, region.data, region.count, overlapped,
-                            &WriteCompletion)) {
+            SocketIoRecords& records = IoRecords(socket->platform_);
+            // One region goes out as it is; several are copied together, which costs far less
+            // than a pipe call each.
+            const unsigned char* data = regions[0].data;
+            unsigned size = regions[0].count;
+            if (count > 1) {
+                size = 0;
+                for (unsigned i = 0; i < count; ++i) {
+                    memcpy(records.writeRegion->bytes + size, regions[i].data, regions[i].count);
+                    size += regions[i].count;
+                }
+                data = records.writeRegion->bytes;
+            }
+            if (WriteFileEx(socket->handle_, data, size, &records.write, &WriteCompletion)) {
                 return;
             }
             error = GetLastError();
@@ -95,37 +156,22 @@ void NamedPipeReceiveLoop::SharedData::ResetWake() {
 void NamedPipeReceiveLoop::ThreadMain(SharedPtr<SharedData> shared) {
     const HANDLE wake = WakeEvent(shared->wake_);
     HybridArray<PipeData, 0> taken;
+    shared->BecomeReaderThread();
     while (!shared->IsStopped()) {
-        // Completion routines of issued reads run inside this wait, which then returns
-        // WAIT_IO_COMPLETION.
-        if (WaitForSingleObjectEx(wake, INFINITE, TRUE) != WAIT_OBJECT_0) continue;
-        shared->TakePending(&taken);
-        for (unsigned i = 0; i < taken.GetCount(); ++i) {
-            const PipeData& request = taken.At(i);
-            NamedPipeSocket* socket = request.socket;
-            if (request.kind == kWrite) {
-                PipeIo::IssueWrite(socket);
-                continue;
+        // Requests handed in meanwhile, by other threads or by this one's completions (also
+        // those that taking them hands in), are issued before the thread waits again.
+        for (shared->TakePending(&taken); taken.GetCount() != 0; shared->TakePending(&taken)) {
+            for (unsigned i = 0; i < taken.GetCount(); ++i) {
+                if (taken.At(i).kind == kWrite) {
+                    PipeIo::IssueWrite(taken.At(i).socket);
+                } else {
+                    PipeIo::IssueRead(taken.At(i));
+                }
             }
-            // Under the socket's lock a Close cannot slip in between the check and the issue:
-            // the read is issued on an open socket, or Close cancels it.
-            ScopedLock guard(&socket->lock_);
-            if (socket->IsClosed()) {
-                guard.Unlock();
-                socket->OnReadComplete(ERROR_OPERATION_ABORTED, 0);
-                continue;
-            }
-            unsigned char* region;
-            const unsigned size = request.buffer->GetWriteRegion(&region);
-            OVERLAPPED* overlapped = &reinterpret_cast<SocketIoRecords*>(socket->platform_)->read;
-            if (ReadFileEx(request.handle, region, size, overlapped, &ReadCompletion)) continue;
-            const DWORD error = GetLastError();
-            guard.Unlock();
-            KX_LOG_AT(common::kLogError, kLogSource, kLogLine)
-                << "ReadFileEx failed, error = " << static_cast<int>(error) << ".";
-            socket->OnReadComplete(error, 0);
+            taken.Clear();
         }
-        taken.Clear();
+        // Completion routines run inside this wait, which then returns WAIT_IO_COMPLETION.
+        WaitForSingleObjectEx(wake, INFINITE, TRUE);
     }
 }
 

@@ -7,23 +7,19 @@
 namespace kx {
 namespace clientbox {
 
-namespace {
-
-SocketIoRecords& Records(unsigned char* storage) {
-    return *reinterpret_cast<SocketIoRecords*>(storage);
-}
-
-}  // namespace
-
 void NamedPipeSocket::InitializePlatform() {
     static_assert(sizeof(SocketIoRecords) <= kPlatformSize, "platform storage too small");
     SocketIoRecords* records = new (platform_) SocketIoRecords();
     records->read.Pointer = static_cast<NamedPipeSocket*>(this);
     records->write.Pointer = static_cast<NamedPipeSocket*>(this);
+    records->readRegion = new ReadRegion;
+    records->writeRegion = new WriteRegion;
 }
 
 void NamedPipeSocket::DeletePlatform() {
-    Records(platform_).~SocketIoRecords();
+    delete IoRecords(platform_).readRegion;
+    delete IoRecords(platform_).writeRegion;
+    IoRecords(platform_).~SocketIoRecords();
 }
 
 // Cancels the outstanding read and write; their completions then end the socket's I/O. The

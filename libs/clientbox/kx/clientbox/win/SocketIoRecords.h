@@ -2,17 +2,44 @@
 
 #include <windows.h>
 
+#include "kx/common/Pooled.h"
+
 namespace kx {
 namespace clientbox {
 
+// A contiguous staging region of `kBytes` for one overlapped pipe call, from a process-wide
+// pool. Pipes take no scattered reads or gathered writes, and under an emulation layer every
+// pipe call costs a round trip to its server: one call per region rather than one per 4 KiB
+// buffer is what makes the transfer rate.
+template <unsigned kBytes>
+struct PipeRegion : common::Pooled<PipeRegion<kBytes>> {
+    static constexpr unsigned kSize = kBytes;
+    unsigned char bytes[kBytes];
+};
+
+// What one read takes at most: about what a pipe holds, as on POSIX.
+using ReadRegion = PipeRegion<256u * 1024u>;
+// What one write carries at most: the regions of up to 16 buffers, copied together.
+using WriteRegion = PipeRegion<64u * 1024u>;
+
 // The Windows I/O records of one NamedPipeSocket, kept in its platform storage. Pointer holds
-// the socket's address for the completion routines.
+// the socket's address for the completion routines. The regions are taken with the socket and
+// given back with it; only the I/O thread touches their bytes.
 struct SocketIoRecords {
     // Every read of the socket.
     OVERLAPPED read;
     // Every write of the socket.
     OVERLAPPED write;
+    // Where every read lands before its bytes are placed in the socket's read buffers.
+    ReadRegion* readRegion;
+    // Where the regions of a write are gathered when there are several.
+    WriteRegion* writeRegion;
 };
+
+// The records kept in a socket's platform storage.
+inline SocketIoRecords& IoRecords(unsigned char* storage) {
+    return *reinterpret_cast<SocketIoRecords*>(storage);
+}
 
 }  // namespace clientbox
 }  // namespace kx
