@@ -8,8 +8,9 @@ namespace common {
 // destruction only when no other thread uses the event any more.
 class Event {
 public:
-    // Creates the event, not signalled. A creation failure is not reported; the first wait then
-    // stops the process.
+    // Creates the event, not signalled. The platform object may be created only when first
+    // set or waited on (Windows does so). A creation failure is not reported here; the first
+    // wait (or, for an object created on first use, the first set) then stops the process.
     Event();
 
     // Closes the event.

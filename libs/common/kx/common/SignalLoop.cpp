@@ -29,8 +29,10 @@ SignalLoop::SharedData::~SharedData() {
 void SignalLoop::SharedData::Post(Functor* functor) {
     KX_CHECK(functor != nullptr);
     ScopedLock guard(&lock_);
+    // The event is signalled already while the queue is not empty: each spared Set is a
+    // kernel call.
+    if (queue_.GetCount() == 0) work_.Set();
     queue_.PushBack(functor);
-    work_.Set();
 }
 
 Functor* SignalLoop::SharedData::TakeNext() {

@@ -7,7 +7,31 @@
 namespace kx {
 namespace common {
 
-Event::Event() : handle_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+namespace {
+
+// The event object, read without a lock: null until first needed.
+HANDLE Loaded(void* const* slot) {
+    return InterlockedCompareExchangePointer(const_cast<void**>(slot), nullptr, nullptr);
+}
+
+// The event object, created by the first Set or wait. Most events (those of the weak pointers
+// that every notification carries) are never set nor waited on, and creating and closing an
+// event object costs two kernel calls. Of two threads that create one at once, one closes its
+// own again.
+HANDLE Created(void** slot) {
+    const HANDLE handle = Loaded(slot);
+    if (handle != nullptr) return handle;
+    const HANDLE created = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    KX_CHECK(created != nullptr);
+    const HANDLE previous = InterlockedCompareExchangePointer(slot, created, nullptr);
+    if (previous == nullptr) return created;
+    CloseHandle(created);
+    return previous;
+}
+
+}  // namespace
+
+Event::Event() : handle_(nullptr) {}
 
 void Event::Close() {
     if (handle_ != nullptr) {
@@ -17,19 +41,21 @@ void Event::Close() {
 }
 
 void Event::Set() {
-    SetEvent(handle_);
+    SetEvent(Created(&handle_));
 }
 
+// An event that was never created was never set.
 void Event::Reset() {
-    ResetEvent(handle_);
+    const HANDLE handle = Loaded(&handle_);
+    if (handle != nullptr) ResetEvent(handle);
 }
 
 void Event::Wait() {
-    KX_CHECK(WaitForSingleObject(handle_, INFINITE) == WAIT_OBJECT_0);
+    KX_CHECK(WaitForSingleObject(Created(&handle_), INFINITE) == WAIT_OBJECT_0);
 }
 
 void Event::Wait(unsigned milliseconds, bool& signalled) {
-    const DWORD result = WaitForSingleObject(handle_, milliseconds);
+    const DWORD result = WaitForSingleObject(Created(&handle_), milliseconds);
     KX_CHECK(result == WAIT_OBJECT_0 || result == WAIT_TIMEOUT);
     signalled = result == WAIT_OBJECT_0;
 }
