@@ -25,7 +25,9 @@ constexpr unsigned kPrefixSize = 4;
 }  // namespace
 
 PBConnection::PBConnection(const SharedPtr<Socket>& socket)
-    : readySignalled_(false),
+    : readySet_(false),
+      eventSet_(false),
+      waiters_(0),
       expected_(0),
       bodyReady_(0),
       givenSocket_(socket),
@@ -70,7 +72,7 @@ PBConnection::Outcome PBConnection::TakeFrame(MessageLite* message, BodyCheck ch
     // The game polls every frame: with nothing complete, answer without touching the lock.
     if (bodyReady_.Load() == 0) return Outcome::kNothing;
     ScopedLock guard(&lock_);
-    if (expected_ == 0 || stream_.GetSize() < expected_) {
+    if (!HasWholeBody()) {
         bodyReady_.Store(0);
         SetReady(false);
         return Outcome::kNothing;
@@ -85,6 +87,7 @@ PBConnection::Outcome PBConnection::TakeFrame(MessageLite* message, BodyCheck ch
     }
     expected_ = 0;
     OnData();
+    if (!HasWholeBody()) SetReady(false);
     if (refusal == nullptr) return Outcome::kMessage;
     message->Clear();
     drops_.Record(length, refusal,
@@ -125,16 +128,6 @@ const char* PBConnection::ParseBody(MessageLite* message, uint32_t length, std::
     return refusal;
 }
 
-void PBConnection::SetReady(bool ready) {
-    if (readySignalled_ == ready) return;
-    readySignalled_ = ready;
-    if (ready) {
-        ready_.Set();
-    } else {
-        ready_.Reset();
-    }
-}
-
 const char* PBConnection::CheckBody(BodyCheck check, uint32_t length) {
     ZeroCopyMemoryStreamReader reader(&stream_, length);
     const char* refusal = check(&reader);
@@ -145,7 +138,9 @@ const char* PBConnection::CheckBody(BodyCheck check, uint32_t length) {
 bool PBConnection::Receive(MessageLite* message) {
     if (IsClosed()) return false;
     for (;;) {
+        CountWaiter(1);
         ready_.Wait();
+        CountWaiter(-1);
         if (TryReceive(message)) return true;
         if (IsClosed()) return false;
     }
@@ -157,7 +152,9 @@ bool PBConnection::ReceiveWithTimeout(MessageLite* message, unsigned millisecond
     if (IsClosed()) return false;
     for (;;) {
         bool signalled;
+        CountWaiter(1);
         ready_.Wait(timer.GetRemaining(), signalled);
+        CountWaiter(-1);
         if (TryReceive(message)) return true;
         if (IsClosed()) return false;
         if (timer.GetRemaining() == 0) {
@@ -214,6 +211,34 @@ void PBConnection::OnSocketClosed() {
     socketGone_.Store(1);
     SetReady(true);
     SignalClosed.Emit();
+}
+
+bool PBConnection::HasWholeBody() const {
+    return expected_ != 0 && stream_.GetSize() >= expected_;
+}
+
+void PBConnection::SetReady(bool ready) {
+    readySet_ = ready;
+    SyncReadyEvent();
+}
+
+void PBConnection::SyncReadyEvent() {
+    // The event follows the ready state only while someone waits (and is reset when the state
+    // falls): the game polls TakeFrame, and a frame that nobody waits for then costs no
+    // kernel call on either side.
+    if (readySet_ && waiters_ > 0 && !eventSet_) {
+        eventSet_ = true;
+        ready_.Set();
+    } else if (!readySet_ && eventSet_) {
+        eventSet_ = false;
+        ready_.Reset();
+    }
+}
+
+void PBConnection::CountWaiter(int change) {
+    ScopedLock guard(&lock_);
+    waiters_ += change;
+    SyncReadyEvent();
 }
 
 }  // namespace clientbox

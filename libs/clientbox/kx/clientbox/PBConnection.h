@@ -41,12 +41,13 @@ namespace clientbox {
 //
 // Threads: the game's thread calls Send, TakeFrame, TryReceive, Receive, ReceiveWithTimeout,
 // IsClosed and Close; OnData and OnSocketClosed run on the signal loop thread. `lock_` guards
-// the expected length, the socket reference, the stream and the drop log; it is held across
-// Send (which only queues the frame with the socket), each TakeFrame that finds a whole body
-// (including checking and parsing it) and OnData, and is taken before the socket's locks.
-// `bodyReady_` is set under the lock and read without it, so that polling a connection with nothing
-// complete takes no lock; IsClosed takes none either (see `socketGone_`). Receive and
-// ReceiveWithTimeout wait on the ready event without the lock.
+// the expected length, the socket reference, the stream, the drop log, the ready state, its
+// event and the waiter count; it is held across Send (which only queues the frame with the
+// socket), each TakeFrame that finds a whole body (including checking and parsing it) and
+// OnData, and is taken before the socket's locks. `bodyReady_` is set under the lock and read
+// without it, so that polling a connection with nothing complete takes no lock; IsClosed takes
+// none either (see `socketGone_`). Receive and ReceiveWithTimeout wait on the ready event
+// without the lock.
 class PBConnection : public common::IntrusivePtrBase<PBConnection> {
 public:
     // The largest body accepted: what the system was designed with.
@@ -120,18 +121,27 @@ private:
     // (lock held).
     const char* ParseBody(google::protobuf::MessageLite* message, uint32_t length,
                           std::string* missing);
-    // Sets or resets the ready event, unless it is in that state already (lock held).
-    void SetReady(bool ready);
     // Runs `check` over the whole body at the stream's head and returns to its start (lock held).
     const char* CheckBody(BodyCheck check, uint32_t length);
+    // Whether the body of the frame whose prefix was read is all buffered (lock held).
+    bool HasWholeBody() const;
+    // Records whether a whole body is buffered or the socket has closed (lock held).
+    void SetReady(bool ready);
+    // Brings the ready event in line with the ready state and the waiters (lock held).
+    void SyncReadyEvent();
+    // Adds `change` to the waiters and syncs the event (takes the lock).
+    void CountWaiter(int change);
 
     common::CriticalSection lock_;
-    // Manual reset: set while a whole body is buffered or the socket has closed; reset by a
-    // TakeFrame that finds no whole body left.
+    // Manual reset: while someone waits in Receive or ReceiveWithTimeout, set when a whole
+    // body is buffered or the socket has closed; reset once neither holds.
     common::Event ready_;
-    // Whether `ready_` is set, so that a stream of frames costs no event call per frame (each
-    // is a round trip to the kernel, or to the Wine server).
-    bool readySignalled_;
+    // A whole body is buffered or the socket has closed (as of the last TakeFrame or OnData).
+    bool readySet_;
+    // The state `ready_` was last given.
+    bool eventSet_;
+    // Threads waiting on `ready_`.
+    int waiters_;
     // L of the frame whose prefix has been read and whose body has not been taken; 0 while no
     // prefix is pending.
     uint32_t expected_;
