@@ -134,12 +134,16 @@ void LibraryRead(benchmark::State& state, const BenchConfig& config, GameSession
         return;
     }
     memset(destination, 0, size);
+    const uint64_t cpuBefore = CurrentThreadCpuNanoseconds();
     for (auto _ : state) {
         if (!game->Read(destination, 0, size)) {
             state.SkipWithError(game->GetError().c_str());
             return;
         }
     }
+    const double mebibytes = static_cast<double>(state.iterations()) * size / kMiB;
+    state.counters["game_cpu_ms_per_MiB"] =
+        static_cast<double>(CurrentThreadCpuNanoseconds() - cpuBefore) / 1e6 / mebibytes;
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * size);
     CheckSavegameData(state, destination, size);
 }

@@ -65,8 +65,12 @@ Summary::Summary(const std::vector<RunRecord>& runs, bool native, bool smoke,
 
     AddThroughput("savegame read, one Read, 64 KiB parts", "read/library/64KiB", "read/raw/64KiB",
                   0.5);
+    Add("  game thread's CPU per MiB read", MedianOf("read/library/64KiB", "game_cpu_ms_per_MiB"),
+        "ms/MiB", kNotMeasured, "", -1);
     AddThroughput("savegame read, one Read, 1 MiB parts", "read/library/1MiB", "read/raw/1MiB",
                   0.5);
+    Add("  game thread's CPU per MiB read", MedianOf("read/library/1MiB", "game_cpu_ms_per_MiB"),
+        "ms/MiB", kNotMeasured, "", -1);
     AddThroughput("savegame write, 1 MiB writes", "write/library/1MiB", "write/raw/1MiB",
                   kNotMeasured);
 

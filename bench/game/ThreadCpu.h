@@ -22,6 +22,10 @@ bool CountsWakeups();
 // status). Windows: every other thread of the process, the runtime's own included.
 std::vector<ThreadCpuSample> SampleOtherThreads();
 
+// CPU time the calling thread has used so far, in nanoseconds (Windows: in steps of the
+// platform's accounting tick).
+uint64_t CurrentThreadCpuNanoseconds();
+
 // Per thread, what `after` adds to `before` (threads that appeared in between count from 0,
 // threads that ended are left out).
 std::vector<ThreadCpuSample> ThreadCpuSince(const std::vector<ThreadCpuSample>& before,

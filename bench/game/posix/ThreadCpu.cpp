@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <string>
@@ -78,6 +79,12 @@ std::vector<ThreadCpuSample> SampleOtherThreads() {
     }
     closedir(tasks);
     return samples;
+}
+
+uint64_t CurrentThreadCpuNanoseconds() {
+    timespec now;
+    if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now) != 0) return 0;
+    return static_cast<uint64_t>(now.tv_sec) * 1000000000ull + static_cast<uint64_t>(now.tv_nsec);
 }
 
 }  // namespace bench

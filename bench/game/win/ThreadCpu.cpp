@@ -46,5 +46,11 @@ std::vector<ThreadCpuSample> SampleOtherThreads() {
     return samples;
 }
 
+uint64_t CurrentThreadCpuNanoseconds() {
+    FILETIME created, exited, kernel, user;
+    if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) return 0;
+    return ToNanoseconds(kernel) + ToNanoseconds(user);
+}
+
 }  // namespace bench
 }  // namespace kx
