@@ -269,11 +269,14 @@ TEST(NamedPipeSocketTest, ReadOfAClosedSocketNeverTakesBytesOfALaterPipe) {
 }
 
 // A read can complete with data just as another thread closes the socket; that completion
-// must end the read cycle instead of starting a read on a closed socket.
+// must end the read cycle instead of starting a read on a closed socket. The peer writes small
+// chunks, or batches larger than one read takes, so the close also lands in the middle of one.
 TEST(NamedPipeSocketTest, CloseWhileDataFlowsEndsTheReadCycle) {
     TestPipeServer server(UniquePipeName());
-    const Bytes chunk = Pattern(512, 10);
+    const Bytes small = Pattern(512, 10);
+    const Bytes large = Pattern(300000, 11);
     for (int round = 0; round < 200; ++round) {
+        const Bytes& chunk = round % 2 == 0 ? small : large;
         Connection connection(server);
         ASSERT_TRUE(connection.connected);
         WeakPtr<NamedPipeSocket> observer(connection.socket);

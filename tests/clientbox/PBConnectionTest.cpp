@@ -4,6 +4,7 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "ConnectionLink.h"
 
@@ -16,6 +17,7 @@ using clientbox_test::MakeReq;
 using clientbox_test::MakeRsp;
 using clientbox_test::ReadFrame;
 using clientbox_test::WaitUntil;
+using clientbox_test::Watchdog;
 using kx::clientbox::Buffer;
 using kx::clientbox::PBConnection;
 using kx::clientbox::Socket;
@@ -62,6 +64,42 @@ TEST(PBConnectionTest, TwoFramesInOneReadAreTakenOneAfterTheOther) {
     ASSERT_TRUE(link.connection->TryReceive(&received));
     ExpectSameMessage(received, second);
     EXPECT_FALSE(link.connection->TryReceive(&received));
+}
+
+// Frames of many sizes written at once arrive in reads that each end anywhere in a frame; they
+// are taken whole and in order, whether the game polls or waits, and a wait that begins with a
+// frame already buffered returns at once.
+TEST(PBConnectionTest, FramesSpanningReadBatchesAreTakenWholeAndInOrder) {
+    Watchdog watchdog("frames spanning read batches", 60);
+    ConnectionLink link;
+    ASSERT_TRUE(link.connected);
+    const std::size_t sizes[] = {3, 4093, 70000, 5, 300000, 17, 9000};
+    std::vector<Rsp> sent;
+    std::string batch;
+    for (unsigned i = 0; i < sizeof(sizes) / sizeof(sizes[0]); ++i) {
+        sent.push_back(MakeRsp(i, sizes[i], i + 20));
+        batch += Frame(sent.back());
+    }
+    // The last frame's second half comes later.
+    const std::size_t held = Frame(sent.back()).size() / 2;
+    ASSERT_TRUE(link.peer->WriteAll(batch.data(), batch.size() - held));
+    Rsp received;
+    for (std::size_t i = 0; i + 1 < sent.size(); ++i) {
+        if (i % 2 == 0) {
+            ASSERT_TRUE(link.WaitForMessage(&received)) << i;
+        } else {
+            ASSERT_TRUE(link.connection->Receive(&received)) << i;
+        }
+        ExpectSameMessage(received, sent[i]);
+    }
+    EXPECT_FALSE(link.connection->TryReceive(&received));
+    std::thread rest([&] {
+        Pause();
+        EXPECT_TRUE(link.peer->WriteAll(batch.data() + batch.size() - held, held));
+    });
+    ASSERT_TRUE(link.connection->Receive(&received));
+    ExpectSameMessage(received, sent.back());
+    rest.join();
 }
 
 TEST(PBConnectionTest, PrefixSplitAcrossTwoBuffersIsRead) {

@@ -22,9 +22,10 @@ class NamedPipeSocket;
 //  - Windows: ReadFileEx and WriteFileEx with completion routines, run during the thread's
 //    alertable wait on the wake event. A read takes up to 256 KiB into the socket's staging
 //    region, whose bytes are then placed in the read buffer and fresh buffers linked behind it;
-//    a write carries up to 16 buffers, copied into the socket's staging region when there are
-//    several. Pipes take no scattered or gathered I/O, and one call per region instead of one
-//    per buffer is what the rate depends on where each call is a kernel or server round trip.
+//    a write carries up to 64 buffers (256 KiB), copied into the socket's staging region when
+//    there are several. Pipes take no scattered or gathered I/O, and one call per region
+//    instead of one per buffer is what the rate depends on where each call is a kernel or
+//    server round trip.
 //  - POSIX: poll() over the descriptors with a request (readable for reads, writable for
 //    writes) plus the read end of a wake pipe; ready descriptors are read or written without
 //    blocking. A read that fills its buffer goes on into fresh buffers linked behind it for the

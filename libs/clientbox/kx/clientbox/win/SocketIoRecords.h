@@ -19,8 +19,8 @@ struct PipeRegion : common::Pooled<PipeRegion<kBytes>> {
 
 // What one read takes at most: about what a pipe holds, as on POSIX.
 using ReadRegion = PipeRegion<256u * 1024u>;
-// What one write carries at most: the regions of up to 16 buffers, copied together.
-using WriteRegion = PipeRegion<64u * 1024u>;
+// What one write carries at most: the regions of up to 64 buffers, copied together.
+using WriteRegion = PipeRegion<256u * 1024u>;
 
 // The Windows I/O records of one NamedPipeSocket, kept in its platform storage. Pointer holds
 // the socket's address for the completion routines. The regions are taken with the socket and
