@@ -9,7 +9,9 @@ calling conventions. This tool makes and checks what the DLL needs for that:
                     compile of the public header references them: clang --target=<arch>-pc-
                     windows-msvc compiles one small game-side file per member, and llvm-nm
                     reads the name off its object. Nothing is typed by hand. With --out it also
-                    writes what the build links into the DLL (see write_outputs).
+                    writes what the build links into the DLL (see write_outputs); the mingw
+                    compiler then compiles the same files, which gives GCC's name of the same
+                    member, the one each MSVC name is made an alias of.
   check-convention  Disassembles the code behind every decorated export of a built DLL (with
                     its symbol table, as the build tree has it) and checks it against MSVC's
                     calling convention for members; a constructor must return `this`.
