@@ -67,7 +67,7 @@ TEST(MsvcClassGame, GoesThroughEveryConversationThroughTheDecoratedExports) {
     std::cout << "---- msvc_class_game.exe against halyx_devlauncher ----\n"
               << transcript << "---- end of the transcript ----\n";
     // Kept in the test's working directory of the build tree, where scripts/test.sh shows it.
-    WriteWholeFile("msvc_class_game-transcript.txt", transcript);
+    WriteWholeFile(fs::absolute("msvc_class_game-transcript.txt"), transcript);
 
     EXPECT_EQ(code, std::optional<int>(0)) << "the launcher's log:\n"
                                            << ReadWholeFile(launcherLog);
