@@ -3,8 +3,10 @@
 #  - the win32, win64 and Linux builds installed into temporary prefixes have the expected files;
 #  - the installed libraries pass the export check, carry no debug information themselves and
 #    name their separate debug file; the DLLs carry a version resource with the project version;
-#  - the MSVC import libraries link an MSVC-ABI program (clang for *-pc-windows-msvc, lld-link,
-#    /safeseh on i386) that imports the plain names from velhalyxapi_r2.dll;
+#  - the MSVC import libraries carry the plain names and the MSVC-decorated class members, and
+#    link an MSVC-ABI program (clang for *-pc-windows-msvc, lld-link, /safeseh on i386) that
+#    imports the plain names from velhalyxapi_r2.dll (the build links one that uses the classes:
+#    tests/msvc);
 #  - a C89 program builds against the installed C header (mingw, and pkg-config natively) and
 #    runs (Linux, and 64-bit Windows under wine64);
 #  - a game project of its own finds the library with find_package(velhalyxapi_r2) and builds
@@ -54,7 +56,7 @@ quiet() {
 
 version=$(sed -n 's/^project(velhalyxapi_r2 VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 headers=$(cd include && find . -name '*.h' | sed 's|^\./||' | sort)
-plain_exports=$(grep -v '^$' scripts/expected-exports.txt)
+plain_exports=$(grep -E '^[A-Za-z_][A-Za-z0-9_]*$' scripts/expected-exports.txt)
 
 # install_build <build> <name>: builds, installs into a prefix, then moves the prefix to
 # $work/<name>.
@@ -91,8 +93,9 @@ check_windows() {
   local prefix=$1 build=$2 triplet=$3
   # i386 decorates C names with a leading underscore; x86-64 does not.
   local machine=x64 dlltool_machine=i386:x86-64 target=x86_64-pc-windows-msvc import=""
+  local arch=x86_64
   if [ "$triplet" = i686-w64-mingw32 ]; then
-    machine=x86 dlltool_machine=i386 target=i686-pc-windows-msvc import=_
+    machine=x86 dlltool_machine=i386 target=i686-pc-windows-msvc import=_ arch=i686
   fi
   local dll="$prefix/bin/velhalyxapi_r2.dll" name sections
   expect_files "$prefix" bin/velhalyxapi_r2.dll bin/velhalyxapi_r2.dll.debug \
@@ -119,12 +122,21 @@ check_windows() {
   grep -A1 -x ProductName <<<"$texts" | grep -qx velhalyxapi_r2 || fail "product name"
   grep -A1 -x FileVersion <<<"$texts" | grep -qx "$version" || fail "file version is not $version"
 
-  # The MSVC import library: short import members that name the DLL and the plain names.
-  local members
+  # The MSVC import library: short import members that name the DLL, the plain names and the
+  # MSVC-decorated class members (derived from the installed header; no underscore before a
+  # decorated name on i386). The installed .def lists them too.
+  local members decorated
   members=$("$llvm_readobj" "$prefix/lib/velhalyxapi_r2.lib")
   for name in $plain_exports; do
     grep -qx "Symbol: __imp_$import$name" <<<"$members" || fail "velhalyxapi_r2.lib lacks $name"
   done
+  decorated=$(python3 scripts/msvc-abi.py derive --arch "$arch" --include "$prefix/include" \
+    --exports scripts/expected-exports.txt) || fail "the decorated names cannot be derived"
+  [ "$(grep -c . <<<"$decorated")" -gt 0 ] || fail "no decorated names derived"
+  while read -r name; do
+    grep -qxF "Symbol: __imp_$name" <<<"$members" || fail "velhalyxapi_r2.lib lacks $name"
+    grep -qF "\"$name\"" "$prefix/lib/velhalyxapi_r2.def" || fail "velhalyxapi_r2.def lacks $name"
+  done <<<"$decorated"
   if grep '^File: ' <<<"$members" | grep -v -q -E '(: |\()velhalyxapi_r2\.dll\)?$'; then
     fail "velhalyxapi_r2.lib has members for another DLL"
   fi

@@ -13,7 +13,7 @@ packages=(
   build-essential cmake ninja-build ccache clang libclang-rt-14-dev dpkg-dev
   protobuf-compiler libprotobuf-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
-  binutils-mingw-w64-x86-64 wine64 llvm lld
+  binutils-mingw-w64-x86-64 wine64 llvm lld python3
   # The C# and Python bindings and their tests.
   mono-mcs mono-runtime python3-pytest
 )
