@@ -31,7 +31,8 @@ PBConnection::PBConnection(const SharedPtr<Socket>& socket)
       expected_(0),
       bodyReady_(0),
       givenSocket_(socket),
-      socketGone_(socket ? 0 : 1) {
+      socketGone_(socket ? 0 : 1),
+      fillingBytes_(0) {
     if (!socket) return;
     ScopedLock guard(&lock_);
     socket_ = socket;
@@ -180,8 +181,9 @@ void PBConnection::OnData() {
     ScopedLock guard(&lock_);
     if (!socket_) return;
     // Past the bound, the socket keeps the bytes (and stops reading) until frames are taken.
-    if (stream_.GetSize() < kMaxUnreadBytes) stream_.Append(socket_->Receive());
+    if (stream_.GetSize() + fillingBytes_ < kMaxUnreadBytes) TakeReceived();
     if (expected_ == 0) {
+        RevealFillingFor(kPrefixSize);
         if (stream_.GetSize() < kPrefixSize) return;
         uint8_t prefix[kPrefixSize];
         stream_.Read(prefix, kPrefixSize);
@@ -198,11 +200,55 @@ void PBConnection::OnData() {
         }
         expected_ = length;
     }
+    RevealFillingFor(expected_);
     if (stream_.GetSize() >= expected_) {
         bodyReady_.Store(1);
         SetReady(true);
         SignalMessage.Emit();
     }
+}
+
+void PBConnection::TakeReceived() {
+    SharedPtr<Buffer> chain = socket_->Receive();
+    while (chain) {
+        SharedPtr<Buffer> next = chain->GetNext();
+        chain->SetNext(SharedPtr<Buffer>());
+        if (chain->Remaining() < Buffer::kSize / 4) {
+            CopyIntoFilling(*chain);
+        } else {
+            // Order holds: the bytes being gathered came first.
+            MoveFillingToStream();
+            stream_.Append(chain);
+        }
+        chain = next;
+    }
+}
+
+void PBConnection::CopyIntoFilling(const Buffer& sparse) {
+    const unsigned char* region;
+    unsigned size = sparse.GetReadRegion(&region);
+    while (size > 0) {
+        if (!filling_) filling_ = SharedPtr<Buffer>(new Buffer);
+        const unsigned written = filling_->Write(region, size);
+        region += written;
+        size -= written;
+        fillingBytes_ += written;
+        if (filling_->Remaining() == 0) MoveFillingToStream();
+    }
+}
+
+void PBConnection::RevealFillingFor(uint32_t needed) {
+    if (stream_.GetSize() < needed && stream_.GetSize() + fillingBytes_ >= needed) {
+        MoveFillingToStream();
+    }
+}
+
+void PBConnection::MoveFillingToStream() {
+    if (!filling_) return;
+    filling_->Seal();
+    stream_.Append(filling_);
+    filling_.Reset();
+    fillingBytes_ = 0;
 }
 
 void PBConnection::OnSocketClosed() {

@@ -131,6 +131,18 @@ private:
     void SyncReadyEvent();
     // Adds `change` to the waiters and syncs the event (takes the lock).
     void CountWaiter(int change);
+    // Moves what the socket received into the stream (lock held). A peer that sends a few
+    // bytes at a time would otherwise hold a whole pooled buffer per read until its frame is
+    // complete (4096 times the bytes, at one byte a read): the bytes of buffers less than a
+    // quarter full are copied together into `filling_` instead, so every buffer in the stream
+    // is at least a quarter full, but for the one that a frame needed before it was full.
+    void TakeReceived();
+    // Appends the bytes of `sparse` to `filling_`, moving each filled buffer to the stream.
+    void CopyIntoFilling(const Buffer& sparse);
+    // Moves `filling_` into the stream when the stream needs its bytes to hold `needed`.
+    void RevealFillingFor(uint32_t needed);
+    // Seals `filling_` and appends it to the stream (lock held).
+    void MoveFillingToStream();
 
     common::CriticalSection lock_;
     // Manual reset: while someone waits in Receive or ReceiveWithTimeout, set when a whole
@@ -154,6 +166,10 @@ private:
     common::AtomicInt32 socketGone_;
     // Received bytes not yet consumed; starts right after the last consumed prefix or body.
     MemoryStream stream_;
+    // Received bytes gathered from sparse buffers, which follow the stream's bytes; empty
+    // while none are gathered.
+    common::SharedPtr<Buffer> filling_;
+    uint32_t fillingBytes_;
     DropLog drops_;
 };
 
