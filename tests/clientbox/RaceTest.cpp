@@ -34,6 +34,22 @@ SharedPtr<NamedPipeSocket> ConnectTo(TestPipeServer& server) {
     return socket;
 }
 
+// A message connection over a fresh socket to `server`, which only the connection holds, with
+// the server's end of the pipe and an observer of the socket.
+struct AcceptedConnection {
+    explicit AcceptedConnection(TestPipeServer& server)
+        : socket(ConnectTo(server)),
+          end(server.Accept()),
+          observer(socket),
+          connection(new PBConnection(socket)) {
+        socket.Reset();
+    }
+    SharedPtr<NamedPipeSocket> socket;
+    std::unique_ptr<TestPipeEnd> end;
+    WeakPtr<NamedPipeSocket> observer;
+    SharedPtr<PBConnection> connection;
+};
+
 // Connect, exchange and close over and over with data in flight both ways, while another
 // thread keeps polling TryReceive on whatever connection is current.
 TEST(RaceTest, ConnectExchangeCloseCyclesWithAPollingThread) {
@@ -107,12 +123,12 @@ TEST(RaceTest, PeerClosingMidFrame) {
     TestPipeServer server(UniquePipeName());
     const std::string frame = Frame(MakeRsp(1, 1000, 4));
     for (int round = 0; round < 200; ++round) {
-        SharedPtr<NamedPipeSocket> socket = ConnectTo(server);
-        std::unique_ptr<TestPipeEnd> end = server.Accept();
-        ASSERT_TRUE(end);
-        WeakPtr<NamedPipeSocket> observer(socket);
-        SharedPtr<PBConnection> connection(new PBConnection(socket));
-        socket.Reset();
+        AcceptedConnection accepted(server);
+        ASSERT_TRUE(accepted.end);
+        std::unique_ptr<TestPipeEnd>& end = accepted.end;
+        const WeakPtr<NamedPipeSocket>& observer = accepted.observer;
+        SharedPtr<PBConnection> connection = accepted.connection;
+        accepted.connection.Reset();
         const std::size_t cut = 1 + static_cast<std::size_t>(round) * 37 % (frame.size() - 1);
         ASSERT_TRUE(end->WriteAll(frame.data(), cut));
         end->Close();
@@ -132,12 +148,12 @@ TEST(RaceTest, SendingWhileTheIoThreadWritesReadsAndTheConnectionCloses) {
     TestPipeServer server(UniquePipeName());
     const std::string answer = Frame(MakeRsp(1, 300, 5));
     for (int round = 0; round < 100; ++round) {
-        SharedPtr<NamedPipeSocket> socket = ConnectTo(server);
-        std::unique_ptr<TestPipeEnd> end = server.Accept();
-        ASSERT_TRUE(end);
-        WeakPtr<NamedPipeSocket> observer(socket);
-        SharedPtr<PBConnection> connection(new PBConnection(socket));
-        socket.Reset();
+        AcceptedConnection accepted(server);
+        ASSERT_TRUE(accepted.end);
+        std::unique_ptr<TestPipeEnd>& end = accepted.end;
+        const WeakPtr<NamedPipeSocket>& observer = accepted.observer;
+        SharedPtr<PBConnection> connection = accepted.connection;
+        accepted.connection.Reset();
         const unsigned peerStops = round % 2 == 0 ? 20u + static_cast<unsigned>(round) : 0u;
         std::thread peer([&] {
             std::string body;
