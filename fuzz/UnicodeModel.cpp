@@ -113,21 +113,17 @@ std::vector<std::uint16_t> ModelEncodeUtf16(const CodePoints& codePoints) {
 }
 
 bool ModelIsWhitespace(std::uint32_t codePoint) {
-    switch (codePoint) {
-        case 0x0000:
-        case 0x0020:
-        case 0x00A0:
-        case 0x180E:
-        case 0x2028:
-        case 0x2029:
-        case 0x202F:
-        case 0x205F:
-        case 0x3000:
-            return true;
-        default:
-            return (codePoint >= 0x09 && codePoint <= 0x0D) ||
-                   (codePoint >= 0x2000 && codePoint <= 0x200A);
+    // The whitespace definition as written: single code points and inclusive ranges, in
+    // ascending order. U+0085 and U+1680 are deliberately absent.
+    static const std::uint32_t kWhitespaceRanges[][2] = {
+        {0x0000, 0x0000}, {0x0009, 0x000D}, {0x0020, 0x0020}, {0x00A0, 0x00A0}, {0x180E, 0x180E},
+        {0x2000, 0x200A}, {0x2028, 0x2029}, {0x202F, 0x202F}, {0x205F, 0x205F}, {0x3000, 0x3000},
+    };
+    for (const auto& range : kWhitespaceRanges) {
+        if (codePoint < range[0]) return false;
+        if (codePoint <= range[1]) return true;
     }
+    return false;
 }
 
 }  // namespace fuzz
