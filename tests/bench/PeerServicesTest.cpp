@@ -32,18 +32,15 @@ const unsigned char* Savegame() {
     return image.data();
 }
 
-// `name`, once the process has a pipe namespace of its own.
-std::string InPrivateNamespace(const std::string& name) {
-    testing::IsolatePipeNamespace();
-    return name;
-}
+// The pipes of this program are served in a pipe namespace of its own.
+const bool g_isolated = (testing::IsolatePipeNamespace(), true);
 
 // One service of type Service on a fresh pipe, serving the one client the test connects, as
 // the peer serves each of its clients.
 template <typename Service>
 class ServedPipe {
 public:
-    ServedPipe() : server_(InPrivateNamespace(testing::UniquePipeName("halyx_bench_test"))) {
+    ServedPipe() : server_(testing::UniquePipeName("halyx_bench_test")) {
         EXPECT_TRUE(server_.IsServing());
         client_ = testing::ConnectPipe(server_.GetName());
         EXPECT_TRUE(client_ != nullptr);
