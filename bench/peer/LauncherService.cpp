@@ -45,19 +45,19 @@ bool LauncherService::ParseBehaviour(const char* name, Behaviour* behaviour) {
     return false;
 }
 
-LauncherService::LauncherService(Channel* channel, const unsigned char* savegame,
+LauncherService::LauncherService(testing::PipeEnd* channel, const unsigned char* savegame,
                                  Behaviour behaviour)
     : channel_(channel), savegame_(savegame), behaviour_(behaviour) {}
 
 void LauncherService::Run() {
     for (;;) {
         unsigned char prefix[4];
-        if (!channel_->ReadFull(prefix, sizeof(prefix))) return;
+        if (!channel_->ReadExact(prefix, sizeof(prefix), testing::kNoTimeLimit)) return;
         const uint32_t length = (static_cast<uint32_t>(prefix[0]) << 24) |
                                 (static_cast<uint32_t>(prefix[1]) << 16) |
                                 (static_cast<uint32_t>(prefix[2]) << 8) | prefix[3];
         body_.resize(length);
-        if (!channel_->ReadFull(&body_[0], length)) return;
+        if (!channel_->ReadExact(&body_[0], length, testing::kNoTimeLimit)) return;
         if (!request_.ParseFromString(body_)) return;
         if (!Answer()) return;
     }
@@ -161,9 +161,9 @@ bool LauncherService::SendReadParts(const wire::ReadSavegameReq& read) {
         const uint32_t size = count - done < partSize ? count - done : partSize;
         const bool last = done + size == count;
         const ReadPartFrame frame(request_.requestid(), done, size, last);
-        const Channel::Piece pieces[3] = {{frame.head, frame.headSize},
-                                          {savegame_ + start + done, size},
-                                          {frame.tail, frame.tailSize}};
+        const testing::PipeEnd::Piece pieces[3] = {{frame.head, frame.headSize},
+                                                   {savegame_ + start + done, size},
+                                                   {frame.tail, frame.tailSize}};
         if (!channel_->WriteGather(pieces, 3)) return false;
         done += size;
         if (last) return true;

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "HalyxDll.pb.h"
-#include "shared/Channel.h"
+#include "kx/testing/PipeEnd.h"
 
 namespace kx {
 namespace bench {
@@ -34,7 +34,7 @@ public:
     static bool ParseBehaviour(const char* name, Behaviour* behaviour);
 
     // `channel` and `savegame` (kSavegameSize bytes) must outlive the service.
-    LauncherService(Channel* channel, const unsigned char* savegame,
+    LauncherService(testing::PipeEnd* channel, const unsigned char* savegame,
                     Behaviour behaviour = Behaviour::kServe);
     LauncherService(const LauncherService&) = delete;
     LauncherService& operator=(const LauncherService&) = delete;
@@ -51,8 +51,7 @@ private:
     bool SendGarbage();
     bool SendLargeList();
 
-
-    Channel* channel_;
+    testing::PipeEnd* channel_;
     const unsigned char* savegame_;
     Behaviour behaviour_;
     bool misbehaved_ = false;

@@ -5,13 +5,13 @@
 namespace kx {
 namespace bench {
 
-RawService::RawService(Channel* channel, const unsigned char* savegame)
+RawService::RawService(testing::PipeEnd* channel, const unsigned char* savegame)
     : channel_(channel), savegame_(savegame) {}
 
 void RawService::Run() {
     for (;;) {
         unsigned char encoded[RawCommand::kEncodedSize];
-        if (!channel_->ReadFull(encoded, sizeof(encoded))) return;
+        if (!channel_->ReadExact(encoded, sizeof(encoded), testing::kNoTimeLimit)) return;
         const RawCommand command = RawCommand::Decode(encoded);
         const uint32_t chunk = command.chunk != 0 ? command.chunk : 1;
         switch (command.kind) {
@@ -43,7 +43,8 @@ bool RawService::Stream(uint32_t total, uint32_t chunk) {
 bool RawService::Sink(uint32_t total, uint32_t chunk) {
     scratch_.resize(chunk);
     for (uint32_t left = total; left > 0;) {
-        const long got = channel_->ReadSome(scratch_.data(), left < chunk ? left : chunk);
+        const long got =
+            channel_->ReadSome(scratch_.data(), left < chunk ? left : chunk, testing::kNoTimeLimit);
         if (got <= 0) return false;
         left -= static_cast<uint32_t>(got);
     }
@@ -54,7 +55,7 @@ bool RawService::Sink(uint32_t total, uint32_t chunk) {
 void RawService::PingPong(uint32_t requestSize, uint32_t replySize) {
     std::vector<unsigned char> request(requestSize);
     const std::vector<unsigned char> reply(replySize, 0x5A);
-    while (channel_->ReadFull(request.data(), request.size()) &&
+    while (channel_->ReadExact(request.data(), request.size(), testing::kNoTimeLimit) &&
            channel_->WriteAll(reply.data(), reply.size())) {
     }
 }

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "shared/Channel.h"
+#include "kx/testing/PipeEnd.h"
 
 namespace kx {
 namespace bench {
@@ -12,7 +12,7 @@ namespace bench {
 class RawService {
 public:
     // `channel` and `savegame` (kSavegameSize bytes) must outlive the service.
-    RawService(Channel* channel, const unsigned char* savegame);
+    RawService(testing::PipeEnd* channel, const unsigned char* savegame);
     RawService(const RawService&) = delete;
     RawService& operator=(const RawService&) = delete;
 
@@ -25,7 +25,7 @@ private:
     // Returns when the client closes.
     void PingPong(uint32_t requestSize, uint32_t replySize);
 
-    Channel* channel_;
+    testing::PipeEnd* channel_;
     const unsigned char* savegame_;
     std::vector<unsigned char> scratch_;
 };

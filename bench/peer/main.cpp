@@ -11,23 +11,23 @@
 #include <thread>
 #include <vector>
 
+#include "kx/testing/PipeServer.h"
 #include "peer/LauncherService.h"
-#include "peer/PipeListener.h"
 #include "peer/RawService.h"
 #include "shared/PeerContract.h"
 #include "shared/SavegameImage.h"
 
 namespace {
 
-using kx::bench::Channel;
-using kx::bench::PipeListener;
+using kx::testing::PipeEnd;
+using kx::testing::PipeServer;
 
 // Accepts clients for good, each served by a thread of its own.
 template <typename Service, typename... Options>
-void Serve(PipeListener* listener, const unsigned char* savegame, Options... options) {
-    while (std::unique_ptr<Channel> client = listener->Accept()) {
+void Serve(PipeServer* server, const unsigned char* savegame, Options... options) {
+    while (std::unique_ptr<PipeEnd> client = server->Accept(kx::testing::kNoTimeLimit)) {
         std::thread(
-            [savegame, options...](std::unique_ptr<Channel> channel) {
+            [savegame, options...](std::unique_ptr<PipeEnd> channel) {
                 Service(channel.get(), savegame, options...).Run();
             },
             std::move(client))
@@ -50,9 +50,9 @@ int main(int argc, char** argv) {
     kx::bench::FillSavegame(savegame.data(), 0, kx::bench::kSavegameSize);
 
     // The raw pipe listens last: a client that reaches it finds both listening.
-    PipeListener launcher(argv[1]);
-    PipeListener raw(kx::bench::kRawPipeName);
-    if (!launcher.IsListening() || !raw.IsListening()) {
+    PipeServer launcher(argv[1]);
+    PipeServer raw(kx::bench::kRawPipeName);
+    if (!launcher.IsServing() || !raw.IsServing()) {
         fprintf(stderr, "peer: cannot serve the pipes\n");
         return 1;
     }

@@ -7,23 +7,17 @@
 namespace kx {
 namespace bench {
 
-// A blocking byte stream over a local pipe, outside the library: the raw baselines' client end,
-// and each connection the peer serves. POSIX: a Unix-domain stream socket; Windows: a named
-// pipe handle opened for synchronous I/O. One thread reads and one thread writes at a time.
+// The raw baselines' client end: a plain blocking pipe as a game would use one, outside the
+// library, so that its figures are what the library's are compared with. POSIX: a Unix-domain
+// stream socket; Windows: a named pipe handle opened for synchronous I/O, one ReadFile or
+// WriteFile per call and no events. One thread uses it at a time (synchronous Windows handles
+// run one call at a time anyway).
 class Channel {
 public:
-    // One piece of a gathered write.
-    struct Piece {
-        const void* data;
-        std::size_t size;
-    };
-
     // Connects to pipe `name` in the pipe namespace the library uses (on POSIX through the
     // library's own path contract), retrying a busy pipe for up to two seconds. Null on failure.
     static std::unique_ptr<Channel> Connect(const char* name);
 
-    // Takes ownership of an open handle (a descriptor on POSIX).
-    explicit Channel(intptr_t handle) : handle_(handle) {}
     // Closes the handle; the other end then reads end of stream.
     ~Channel();
     Channel(const Channel&) = delete;
@@ -35,14 +29,12 @@ public:
     // Reads exactly `size` bytes; false at end of stream or on failure.
     bool ReadFull(void* buffer, std::size_t size);
     // Writes `size` bytes; false when the other end is gone.
-    bool WriteAll(const void* data, std::size_t size) {
-        const Piece piece = {data, size};
-        return WriteGather(&piece, 1);
-    }
-    // Writes the `count` pieces back to back, as few write calls as the platform allows.
-    bool WriteGather(const Piece* pieces, unsigned count);
+    bool WriteAll(const void* data, std::size_t size);
 
 private:
+    // Takes ownership of an open handle (a descriptor on POSIX).
+    explicit Channel(intptr_t handle) : handle_(handle) {}
+
     intptr_t handle_;
 };
 

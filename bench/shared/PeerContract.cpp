@@ -1,7 +1,5 @@
 #include "shared/PeerContract.h"
 
-#include "shared/Channel.h"
-
 namespace kx {
 namespace bench {
 
@@ -35,18 +33,6 @@ RawCommand RawCommand::Decode(const unsigned char* in) {
     command.chunk = GetWord(in + 8);
     command.reply = GetWord(in + 12);
     return command;
-}
-
-bool SendRawCommand(Channel& channel, RawCommand::Kind kind, uint32_t total, uint32_t chunk,
-                    uint32_t reply) {
-    RawCommand command;
-    command.kind = kind;
-    command.total = total;
-    command.chunk = chunk;
-    command.reply = reply;
-    unsigned char encoded[RawCommand::kEncodedSize];
-    command.Encode(encoded);
-    return channel.WriteAll(encoded, sizeof(encoded));
 }
 
 }  // namespace bench

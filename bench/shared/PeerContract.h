@@ -5,8 +5,6 @@
 namespace kx {
 namespace bench {
 
-class Channel;
-
 // What the benchmark program and its peer agree on. The peer serves two pipes: the launcher's
 // pipe, where it answers the library's requests, and a raw pipe for the baselines, where a
 // client sends one RawCommand at a time and gets plain bytes back.
@@ -52,9 +50,20 @@ struct RawCommand {
     static RawCommand Decode(const unsigned char* in);
 };
 
-// Sends one RawCommand on the raw pipe; false when the peer is gone.
-bool SendRawCommand(Channel& channel, RawCommand::Kind kind, uint32_t total, uint32_t chunk,
-                    uint32_t reply);
+// Sends one RawCommand on the raw pipe through `pipe` (anything with WriteAll(data, size): the
+// bench's raw client, a test's pipe end); false when the peer is gone.
+template <typename Pipe>
+bool SendRawCommand(Pipe& pipe, RawCommand::Kind kind, uint32_t total, uint32_t chunk,
+                    uint32_t reply) {
+    RawCommand command;
+    command.kind = kind;
+    command.total = total;
+    command.chunk = chunk;
+    command.reply = reply;
+    unsigned char encoded[RawCommand::kEncodedSize];
+    command.Encode(encoded);
+    return pipe.WriteAll(encoded, sizeof(encoded));
+}
 
 }  // namespace bench
 }  // namespace kx

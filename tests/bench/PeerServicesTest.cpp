@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "HalyxDll.pb.h"
-#include "PipeNamespace.h"
+#include "kx/testing/PipeNamespace.h"
+#include "kx/testing/PipeServer.h"
 #include "peer/LauncherService.h"
-#include "peer/PipeListener.h"
 #include "peer/RawService.h"
 #include "shared/PeerContract.h"
 #include "shared/SavegameImage.h"
@@ -20,6 +20,8 @@ namespace bench {
 namespace {
 
 namespace wire = protocol::halyxdll;
+using testing::kPatience;
+using testing::PipeEnd;
 
 const unsigned char* Savegame() {
     static const std::vector<unsigned char> image = [] {
@@ -30,50 +32,54 @@ const unsigned char* Savegame() {
     return image.data();
 }
 
-// One service of type Service on a fresh pipe, serving the one client the test connects.
+// The pipes of this program are served in a pipe namespace of its own.
+const bool g_isolated = (testing::IsolatePipeNamespace(), true);
+
+// One service of type Service on a fresh pipe, serving the one client the test connects, as
+// the peer serves each of its clients.
 template <typename Service>
 class ServedPipe {
 public:
-    ServedPipe() : listener_(UniquePipeName("halyx_bench_test")) {
-        EXPECT_TRUE(listener_.IsListening());
-        server_ = std::thread([this] {
-            std::unique_ptr<Channel> channel = listener_.Accept();
-            if (channel) Service(channel.get(), Savegame()).Run();
-        });
-        client_ = Channel::Connect(UniquePipeName("halyx_bench_test").c_str());
+    ServedPipe() : server_(testing::UniquePipeName("halyx_bench_test")) {
+        EXPECT_TRUE(server_.IsServing());
+        client_ = testing::ConnectPipe(server_.GetName());
         EXPECT_TRUE(client_ != nullptr);
+        serving_ = std::thread([this] {
+            std::unique_ptr<PipeEnd> end = server_.Accept(kPatience);
+            if (end) Service(end.get(), Savegame()).Run();
+        });
     }
     // Closing the client ends the service.
     ~ServedPipe() {
         client_.reset();
-        server_.join();
+        serving_.join();
     }
-    Channel& Client() { return *client_; }
+    PipeEnd& Client() { return *client_; }
 
 private:
-    PipeListener listener_;
-    std::thread server_;
-    std::unique_ptr<Channel> client_;
+    testing::PipeServer server_;
+    std::unique_ptr<PipeEnd> client_;
+    std::thread serving_;
 };
 
 TEST(RawServiceTest, StreamsSinksAndPingPongs) {
     ServedPipe<RawService> pipe;
     ASSERT_TRUE(SendRawCommand(pipe.Client(), RawCommand::kStream, 300000, 65536, 0));
     std::vector<unsigned char> streamed(300000);
-    ASSERT_TRUE(pipe.Client().ReadFull(streamed.data(), streamed.size()));
+    ASSERT_TRUE(pipe.Client().ReadExact(streamed.data(), streamed.size(), kPatience));
     EXPECT_EQ(300000u, MatchingSavegamePrefix(streamed.data(), 0, 300000));
 
     ASSERT_TRUE(SendRawCommand(pipe.Client(), RawCommand::kSink, 100000, 4096, 0));
     const std::vector<unsigned char> written(100000, 7);
     ASSERT_TRUE(pipe.Client().WriteAll(written.data(), written.size()));
     unsigned char done[4];
-    ASSERT_TRUE(pipe.Client().ReadFull(done, sizeof(done)));
+    ASSERT_TRUE(pipe.Client().ReadExact(done, sizeof(done), kPatience));
 
     ASSERT_TRUE(SendRawCommand(pipe.Client(), RawCommand::kPingPong, 0, 8, 120));
     for (int round = 0; round < 3; ++round) {
         ASSERT_TRUE(pipe.Client().WriteAll("12345678", 8));
         unsigned char reply[120];
-        ASSERT_TRUE(pipe.Client().ReadFull(reply, sizeof(reply)));
+        ASSERT_TRUE(pipe.Client().ReadExact(reply, sizeof(reply), kPatience));
     }
 }
 
@@ -91,12 +97,12 @@ protected:
     wire::Rsp Receive() {
         wire::Rsp answer;
         unsigned char prefix[4];
-        EXPECT_TRUE(pipe_.Client().ReadFull(prefix, sizeof(prefix)));
+        EXPECT_TRUE(pipe_.Client().ReadExact(prefix, sizeof(prefix), kPatience));
         const uint32_t length = (static_cast<uint32_t>(prefix[0]) << 24) |
                                 (static_cast<uint32_t>(prefix[1]) << 16) |
                                 (static_cast<uint32_t>(prefix[2]) << 8) | prefix[3];
         std::string body(length, '\0');
-        EXPECT_TRUE(pipe_.Client().ReadFull(&body[0], length));
+        EXPECT_TRUE(pipe_.Client().ReadExact(&body[0], length, kPatience));
         EXPECT_TRUE(answer.ParseFromString(body));
         return answer;
     }

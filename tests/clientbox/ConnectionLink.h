@@ -5,11 +5,12 @@
 
 #include "ChainBytes.h"
 #include "HalyxDll.pb.h"
-#include "TestPipePeer.h"
 #include "TestSupport.h"
 #include "kx/clientbox/NamedPipeSocket.h"
 #include "kx/clientbox/PBConnection.h"
 #include "kx/common/SharedPtr.h"
+#include "kx/testing/PipeNamespace.h"
+#include "kx/testing/PipeServer.h"
 
 namespace clientbox_test {
 
@@ -43,10 +44,10 @@ inline Req MakeReq(unsigned requestId, std::size_t size, unsigned seed) {
 
 // A message connection over a real pipe, with the server's end of that pipe.
 struct ConnectionLink {
-    ConnectionLink() : server(UniquePipeName()), socket(new NamedPipeSocket) {
+    ConnectionLink() : server(kx::testing::UniquePipeName()), socket(new NamedPipeSocket) {
         connected = socket->Connect(server.GetName().c_str());
         if (!connected) return;
-        peer = server.Accept();
+        peer = server.Accept(kx::testing::kPatience);
         connection = SharedPtr<PBConnection>(new PBConnection(socket));
     }
     ~ConnectionLink() {
@@ -58,10 +59,10 @@ struct ConnectionLink {
         return WaitUntil([&] { return connection->TryReceive(message); }, milliseconds);
     }
 
-    TestPipeServer server;
+    kx::testing::PipeServer server;
     SharedPtr<NamedPipeSocket> socket;
     bool connected = false;
-    std::unique_ptr<TestPipeEnd> peer;
+    std::unique_ptr<kx::testing::PipeEnd> peer;
     SharedPtr<PBConnection> connection;
 };
 

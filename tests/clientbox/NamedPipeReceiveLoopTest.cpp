@@ -6,20 +6,22 @@
 #include <vector>
 
 #include "ChainBytes.h"
-#include "TestPipePeer.h"
 #include "TestSupport.h"
 #include "kx/clientbox/NamedPipeSocket.h"
+#include "kx/testing/PipeNamespace.h"
+#include "kx/testing/PipeServer.h"
 
 namespace {
 
 using clientbox_test::ChainBytes;
-using clientbox_test::TestPipeEnd;
-using clientbox_test::TestPipeServer;
-using clientbox_test::UniquePipeName;
 using clientbox_test::WaitUntil;
 using kx::clientbox::NamedPipeReceiveLoop;
 using kx::clientbox::NamedPipeSocket;
 using kx::common::SharedPtr;
+using kx::testing::kPatience;
+using kx::testing::PipeEnd;
+using kx::testing::PipeServer;
+using kx::testing::UniquePipeName;
 
 TEST(NamedPipeReceiveLoopTest, InstanceCalledByManyThreadsAtOnceGivesOneLoop) {
     std::vector<NamedPipeReceiveLoop*> seen(8, nullptr);
@@ -37,7 +39,7 @@ TEST(NamedPipeReceiveLoopTest, InstanceCalledByManyThreadsAtOnceGivesOneLoop) {
 // them is served.
 TEST(NamedPipeReceiveLoopTest, SocketsRegisteringAtOnceAreAllServed) {
     constexpr int kSockets = 6;
-    TestPipeServer server(UniquePipeName());
+    PipeServer server(UniquePipeName());
     std::vector<SharedPtr<NamedPipeSocket>> sockets;
     for (int i = 0; i < kSockets; ++i) sockets.emplace_back(new NamedPipeSocket);
     std::vector<std::thread> connectors;
@@ -46,8 +48,8 @@ TEST(NamedPipeReceiveLoopTest, SocketsRegisteringAtOnceAreAllServed) {
             EXPECT_TRUE(WaitUntil([&] { return sockets[i]->Connect(server.GetName().c_str()); }));
         });
     }
-    std::vector<std::unique_ptr<TestPipeEnd>> ends;
-    for (int i = 0; i < kSockets; ++i) ends.push_back(server.Accept());
+    std::vector<std::unique_ptr<PipeEnd>> ends;
+    for (int i = 0; i < kSockets; ++i) ends.push_back(server.Accept(kPatience));
     for (std::thread& connector : connectors) connector.join();
     // Each peer end names itself; every socket must receive exactly one name.
     for (int i = 0; i < kSockets; ++i) {

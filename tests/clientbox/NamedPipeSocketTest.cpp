@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "ChainBytes.h"
-#include "TestPipePeer.h"
 #include "TestSupport.h"
 #include "kx/common/WeakPtr.h"
+#include "kx/testing/PipeNamespace.h"
+#include "kx/testing/PipeServer.h"
 
 namespace {
 
@@ -20,15 +21,16 @@ using clientbox_test::DrainSignalLoop;
 using clientbox_test::MakeChain;
 using clientbox_test::Pattern;
 using clientbox_test::SignalCounter;
-using clientbox_test::TestPipeEnd;
-using clientbox_test::TestPipeServer;
-using clientbox_test::UniquePipeName;
 using clientbox_test::WaitUntil;
 using clientbox_test::Watchdog;
 using kx::clientbox::Buffer;
 using kx::clientbox::NamedPipeSocket;
 using kx::common::SharedPtr;
 using kx::common::WeakPtr;
+using kx::testing::kPatience;
+using kx::testing::PipeEnd;
+using kx::testing::PipeServer;
+using kx::testing::UniquePipeName;
 using Bytes = std::vector<unsigned char>;
 
 SharedPtr<SignalCounter> CountSignals(NamedPipeSocket* socket) {
@@ -59,13 +61,13 @@ bool WaitForRelease(const WeakPtr<NamedPipeSocket>& observer) {
 
 // One connected socket with the server's end of its pipe.
 struct Connection {
-    explicit Connection(TestPipeServer& server) : socket(new NamedPipeSocket) {
+    explicit Connection(PipeServer& server) : socket(new NamedPipeSocket) {
         connected = socket->Connect(server.GetName().c_str());
-        if (connected) peer = server.Accept();
+        if (connected) peer = server.Accept(kPatience);
     }
     SharedPtr<NamedPipeSocket> socket;
     bool connected = false;
-    std::unique_ptr<TestPipeEnd> peer;
+    std::unique_ptr<PipeEnd> peer;
 };
 
 TEST(NamedPipeSocketTest, ConnectToANameNobodyServesFailsQuietly) {
@@ -79,7 +81,7 @@ TEST(NamedPipeSocketTest, ConnectToANameNobodyServesFailsQuietly) {
 }
 
 TEST(NamedPipeSocketTest, BytesTravelBothWaysInOrderWithTheirSignals) {
-    TestPipeServer server(UniquePipeName());
+    PipeServer server(UniquePipeName());
     Connection connection(server);
     ASSERT_TRUE(connection.connected);
     SharedPtr<SignalCounter> counter = CountSignals(connection.socket.Get());
@@ -91,7 +93,7 @@ TEST(NamedPipeSocketTest, BytesTravelBothWaysInOrderWithTheirSignals) {
     connection.socket->Send(chain);
     EXPECT_FALSE(chain);
     Bytes atPeer(outgoing.size());
-    ASSERT_TRUE(connection.peer->ReadExact(atPeer.data(), atPeer.size()));
+    ASSERT_TRUE(connection.peer->ReadExact(atPeer.data(), atPeer.size(), kPatience));
     EXPECT_EQ(atPeer, outgoing);
 
     const Bytes incoming = Pattern(10000, 5);
@@ -107,7 +109,7 @@ TEST(NamedPipeSocketTest, BytesTravelBothWaysInOrderWithTheirSignals) {
 }
 
 TEST(NamedPipeSocketTest, ReceiveJoinsEarlierReadsIntoOneChain) {
-    TestPipeServer server(UniquePipeName());
+    PipeServer server(UniquePipeName());
     Connection connection(server);
     ASSERT_TRUE(connection.connected);
     SharedPtr<SignalCounter> counter = CountSignals(connection.socket.Get());
@@ -123,7 +125,7 @@ TEST(NamedPipeSocketTest, ReceiveJoinsEarlierReadsIntoOneChain) {
 }
 
 TEST(NamedPipeSocketTest, CloseSignalsOnceAndTheSocketReleasesItself) {
-    TestPipeServer server(UniquePipeName());
+    PipeServer server(UniquePipeName());
     Connection connection(server);
     ASSERT_TRUE(connection.connected);
     SharedPtr<SignalCounter> counter = CountSignals(connection.socket.Get());
@@ -143,11 +145,11 @@ TEST(NamedPipeSocketTest, CloseSignalsOnceAndTheSocketReleasesItself) {
     EXPECT_EQ(counter->closed, 1);
     EXPECT_EQ(counter->sent, 0);
     // The peer sees the pipe end without a byte.
-    EXPECT_EQ(connection.peer->ReadToEnd(), 0u);
+    EXPECT_EQ(connection.peer->ReadToEnd(kPatience), 0);
 }
 
 TEST(NamedPipeSocketTest, PeerClosingClosesTheSocketWhichThenReleasesItself) {
-    TestPipeServer server(UniquePipeName());
+    PipeServer server(UniquePipeName());
     Connection connection(server);
     ASSERT_TRUE(connection.connected);
     SharedPtr<SignalCounter> counter = CountSignals(connection.socket.Get());
@@ -166,7 +168,7 @@ TEST(NamedPipeSocketTest, PeerClosingClosesTheSocketWhichThenReleasesItself) {
 // A write that cannot complete at once waits for the peer, while the socket's read stays
 // outstanding on the same handle, and every byte arrives in order.
 TEST(NamedPipeSocketTest, WriteWaitsForASlowPeerWithAReadOutstanding) {
-    TestPipeServer server(UniquePipeName());
+    PipeServer server(UniquePipeName());
     Connection connection(server);
     ASSERT_TRUE(connection.connected);
     const std::size_t size = 1024 * 1024;
@@ -174,7 +176,7 @@ TEST(NamedPipeSocketTest, WriteWaitsForASlowPeerWithAReadOutstanding) {
     Bytes atPeer(size);
     std::thread peer([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        EXPECT_TRUE(connection.peer->ReadExact(atPeer.data(), size));
+        EXPECT_TRUE(connection.peer->ReadExact(atPeer.data(), size, kPatience));
         EXPECT_TRUE(connection.peer->WriteAll("ok", 2));
     });
     SharedPtr<Buffer> chain = MakeChain(sizes, 6);
@@ -190,7 +192,7 @@ TEST(NamedPipeSocketTest, WriteWaitsForASlowPeerWithAReadOutstanding) {
 // is blocked in its write, or neither side ever finishes.
 TEST(NamedPipeSocketTest, BothEndsWritingAtOnceDoNotDeadlock) {
     Watchdog watchdog("simultaneous writes", 60);
-    TestPipeServer server(UniquePipeName());
+    PipeServer server(UniquePipeName());
     Connection connection(server);
     ASSERT_TRUE(connection.connected);
     const std::size_t size = 4 * 1024 * 1024;
@@ -199,7 +201,7 @@ TEST(NamedPipeSocketTest, BothEndsWritingAtOnceDoNotDeadlock) {
     std::thread peer([&] {
         EXPECT_TRUE(connection.peer->WriteAll(fromPeer.data(), size));
         Bytes atPeer(size);
-        EXPECT_TRUE(connection.peer->ReadExact(atPeer.data(), size));
+        EXPECT_TRUE(connection.peer->ReadExact(atPeer.data(), size, kPatience));
         EXPECT_EQ(atPeer, Pattern(size, 8));
     });
     connection.socket->Send(chain);
@@ -214,7 +216,7 @@ TEST(NamedPipeSocketTest, BothEndsWritingAtOnceDoNotDeadlock) {
 // Send that waits for it), and a close drops what is still queued and releases the socket.
 TEST(NamedPipeSocketTest, SendReturnsAtOnceToAPeerThatDoesNotReadAndCloseDropsTheQueue) {
     Watchdog watchdog("a send waiting for the peer", 60);
-    TestPipeServer server(UniquePipeName());
+    PipeServer server(UniquePipeName());
     Connection connection(server);
     ASSERT_TRUE(connection.connected);
     WeakPtr<NamedPipeSocket> observer(connection.socket);
@@ -232,7 +234,7 @@ TEST(NamedPipeSocketTest, SendReturnsAtOnceToAPeerThatDoesNotReadAndCloseDropsTh
 // unread, so a peer that keeps sending blocks in its own writes, and reading resumes when the
 // bytes are taken, with nothing lost or reordered.
 TEST(NamedPipeSocketTest, ReadingPausesWhileTheUnreadBytesAreAtTheBound) {
-    TestPipeServer server(UniquePipeName());
+    PipeServer server(UniquePipeName());
     Connection connection(server);
     ASSERT_TRUE(connection.connected);
     const std::size_t size = 8 * NamedPipeSocket::kMaxIncomingBytes;
@@ -254,7 +256,7 @@ TEST(NamedPipeSocketTest, ReadingPausesWhileTheUnreadBytesAreAtTheBound) {
 // After a close, a new pipe opened at once often gets the old handle's value. The old socket's
 // read must never be issued on it: the new socket receives every byte its peer sends.
 TEST(NamedPipeSocketTest, ReadOfAClosedSocketNeverTakesBytesOfALaterPipe) {
-    TestPipeServer server(UniquePipeName());
+    PipeServer server(UniquePipeName());
     const Bytes message = Pattern(300, 9);
     for (int round = 0; round < 200; ++round) {
         Connection first(server);
@@ -272,7 +274,7 @@ TEST(NamedPipeSocketTest, ReadOfAClosedSocketNeverTakesBytesOfALaterPipe) {
 // must end the read cycle instead of starting a read on a closed socket. The peer writes small
 // chunks, or batches larger than one read takes, so the close also lands in the middle of one.
 TEST(NamedPipeSocketTest, CloseWhileDataFlowsEndsTheReadCycle) {
-    TestPipeServer server(UniquePipeName());
+    PipeServer server(UniquePipeName());
     const Bytes small = Pattern(512, 10);
     const Bytes large = Pattern(300000, 11);
     for (int round = 0; round < 200; ++round) {

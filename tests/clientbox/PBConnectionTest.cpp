@@ -24,6 +24,7 @@ using kx::clientbox::Socket;
 using kx::common::SharedPtr;
 using kx::protocol::halyxdll::Req;
 using kx::protocol::halyxdll::Rsp;
+using kx::testing::kPatience;
 
 void ExpectSameMessage(const Rsp& actual, const Rsp& expected) {
     EXPECT_EQ(actual.SerializeAsString(), expected.SerializeAsString());
@@ -215,13 +216,13 @@ TEST(PBConnectionTest, SendFramesTheMessageWithABigEndianLength) {
     ASSERT_EQ(req.ByteSizeLong(), 5000u);
     ASSERT_TRUE(link.connection->Send(req));
     unsigned char prefix[4];
-    ASSERT_TRUE(link.peer->ReadExact(prefix, 4));
+    ASSERT_TRUE(link.peer->ReadExact(prefix, 4, kPatience));
     EXPECT_EQ(prefix[0], 0x00);
     EXPECT_EQ(prefix[1], 0x00);
     EXPECT_EQ(prefix[2], 0x13);
     EXPECT_EQ(prefix[3], 0x88);
     std::string body(5000, '\0');
-    ASSERT_TRUE(link.peer->ReadExact(&body[0], body.size()));
+    ASSERT_TRUE(link.peer->ReadExact(&body[0], body.size(), kPatience));
     EXPECT_EQ(body, req.SerializeAsString());
 }
 
@@ -309,7 +310,7 @@ TEST(PBConnectionTest, CloseClosesTheSocketAndAConnectionWithoutSocketIsClosed) 
     link.connection->Close();
     EXPECT_TRUE(link.connection->IsClosed());
     EXPECT_TRUE(link.socket->IsClosed());
-    EXPECT_EQ(link.peer->ReadToEnd(), 0u);
+    EXPECT_EQ(link.peer->ReadToEnd(kPatience), 0);
 
     SharedPtr<PBConnection> without(new PBConnection(SharedPtr<Socket>()));
     EXPECT_TRUE(without->IsClosed());

@@ -14,9 +14,6 @@ using clientbox_test::Frame;
 using clientbox_test::MakeReq;
 using clientbox_test::MakeRsp;
 using clientbox_test::ReadFrame;
-using clientbox_test::TestPipeEnd;
-using clientbox_test::TestPipeServer;
-using clientbox_test::UniquePipeName;
 using clientbox_test::WaitUntil;
 using clientbox_test::Watchdog;
 using kx::clientbox::NamedPipeSocket;
@@ -24,11 +21,15 @@ using kx::clientbox::PBConnection;
 using kx::common::SharedPtr;
 using kx::common::WeakPtr;
 using kx::protocol::halyxdll::Rsp;
+using kx::testing::kPatience;
+using kx::testing::PipeEnd;
+using kx::testing::PipeServer;
+using kx::testing::UniquePipeName;
 
 constexpr int kCycles = 1000;
 
 // Opens a socket to `server`, retrying while the server prepares its next pipe instance.
-SharedPtr<NamedPipeSocket> ConnectTo(TestPipeServer& server) {
+SharedPtr<NamedPipeSocket> ConnectTo(PipeServer& server) {
     SharedPtr<NamedPipeSocket> socket(new NamedPipeSocket);
     WaitUntil([&] { return socket->Connect(server.GetName().c_str()); });
     return socket;
@@ -37,15 +38,15 @@ SharedPtr<NamedPipeSocket> ConnectTo(TestPipeServer& server) {
 // A message connection over a fresh socket to `server`, which only the connection holds, with
 // the server's end of the pipe and an observer of the socket.
 struct AcceptedConnection {
-    explicit AcceptedConnection(TestPipeServer& server)
+    explicit AcceptedConnection(PipeServer& server)
         : socket(ConnectTo(server)),
-          end(server.Accept()),
+          end(server.Accept(kPatience)),
           observer(socket),
           connection(new PBConnection(socket)) {
         socket.Reset();
     }
     SharedPtr<NamedPipeSocket> socket;
-    std::unique_ptr<TestPipeEnd> end;
+    std::unique_ptr<PipeEnd> end;
     WeakPtr<NamedPipeSocket> observer;
     SharedPtr<PBConnection> connection;
 };
@@ -54,15 +55,15 @@ struct AcceptedConnection {
 // thread keeps polling TryReceive on whatever connection is current.
 TEST(RaceTest, ConnectExchangeCloseCyclesWithAPollingThread) {
     Watchdog watchdog("the connect/exchange/close cycles", 240);
-    TestPipeServer server(UniquePipeName());
+    PipeServer server(UniquePipeName());
     std::atomic<bool> serving(true);
     std::thread peer([&] {
         const std::string frames = Frame(MakeRsp(1, 3000, 1)) + Frame(MakeRsp(2, 5, 2));
         while (serving) {
-            std::unique_ptr<TestPipeEnd> end = server.Accept();
+            std::unique_ptr<PipeEnd> end = server.Accept(kPatience);
             if (!end || !serving) break;
             end->WriteAll(frames.data(), frames.size());
-            end->ReadToEnd();
+            end->ReadToEnd(kPatience);
         }
     });
 
@@ -120,12 +121,12 @@ TEST(RaceTest, ConnectExchangeCloseCyclesWithAPollingThread) {
 // The peer goes away in the middle of a frame: the connection closes, reports no message and
 // the socket releases itself.
 TEST(RaceTest, PeerClosingMidFrame) {
-    TestPipeServer server(UniquePipeName());
+    PipeServer server(UniquePipeName());
     const std::string frame = Frame(MakeRsp(1, 1000, 4));
     for (int round = 0; round < 200; ++round) {
         AcceptedConnection accepted(server);
         ASSERT_TRUE(accepted.end);
-        std::unique_ptr<TestPipeEnd>& end = accepted.end;
+        std::unique_ptr<PipeEnd>& end = accepted.end;
         const WeakPtr<NamedPipeSocket>& observer = accepted.observer;
         SharedPtr<PBConnection> connection = accepted.connection;
         accepted.connection.Reset();
@@ -145,12 +146,12 @@ TEST(RaceTest, PeerClosingMidFrame) {
 // nothing outlives the close.
 TEST(RaceTest, SendingWhileTheIoThreadWritesReadsAndTheConnectionCloses) {
     Watchdog watchdog("the send/close rounds", 240);
-    TestPipeServer server(UniquePipeName());
+    PipeServer server(UniquePipeName());
     const std::string answer = Frame(MakeRsp(1, 300, 5));
     for (int round = 0; round < 100; ++round) {
         AcceptedConnection accepted(server);
         ASSERT_TRUE(accepted.end);
-        std::unique_ptr<TestPipeEnd>& end = accepted.end;
+        std::unique_ptr<PipeEnd>& end = accepted.end;
         const WeakPtr<NamedPipeSocket>& observer = accepted.observer;
         SharedPtr<PBConnection> connection = accepted.connection;
         accepted.connection.Reset();

@@ -1,20 +1,21 @@
 #include <gtest/gtest.h>
 
 #include "FailingThreadStarts.h"
-#include "TestPipePeer.h"
 #include "kx/clientbox/NamedPipeSocket.h"
+#include "kx/testing/PipeNamespace.h"
+#include "kx/testing/PipeServer.h"
 
 namespace {
 
-using clientbox_test::TestPipeServer;
-using clientbox_test::UniquePipeName;
 using kx::clientbox::NamedPipeSocket;
 using kx::common::SharedPtr;
+using kx::testing::PipeServer;
+using kx::testing::UniquePipeName;
 
 // Without its reader thread a socket would look open and never move a byte: the open fails
 // instead, as a failed pipe open does, and keeps failing (the thread is not tried again).
 TEST(ReaderThreadStartTest, AReaderThreadThatCannotStartFailsEveryOpen) {
-    TestPipeServer server(UniquePipeName());
+    PipeServer server(UniquePipeName());
     {
         kx::common::testing::FailingThreadStarts failing;
         SharedPtr<NamedPipeSocket> socket(new NamedPipeSocket);

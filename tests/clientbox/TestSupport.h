@@ -13,13 +13,13 @@
 #include <thread>
 #include <vector>
 
-#include "TestPipePeer.h"
 #include "kx/common/Event.h"
 #include "kx/common/Functor.h"
 #include "kx/common/IntrusivePtrBase.h"
 #include "kx/common/SignalLoop.h"
 #include "kx/logger/Logger.h"
 #include "kx/logger/LoggerBackend.h"
+#include "kx/testing/PipeEnd.h"
 
 namespace clientbox_test {
 
@@ -158,14 +158,14 @@ inline std::string Frame(const google::protobuf::MessageLite& message) {
 }
 
 // Reads one frame's body from `end`; false at end of stream.
-inline bool ReadFrame(TestPipeEnd& end, std::string* body) {
+inline bool ReadFrame(kx::testing::PipeEnd& end, std::string* body) {
     unsigned char prefix[4];
-    if (!end.ReadExact(prefix, 4)) return false;
+    if (!end.ReadExact(prefix, 4, kx::testing::kPatience)) return false;
     const uint32_t size = (static_cast<uint32_t>(prefix[0]) << 24) |
                           (static_cast<uint32_t>(prefix[1]) << 16) |
                           (static_cast<uint32_t>(prefix[2]) << 8) | prefix[3];
     body->resize(size);
-    return size == 0 || end.ReadExact(&(*body)[0], size);
+    return size == 0 || end.ReadExact(&(*body)[0], size, kx::testing::kPatience);
 }
 
 }  // namespace clientbox_test

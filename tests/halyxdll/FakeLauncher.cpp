@@ -4,20 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include "kx/testing/PipeNamespace.h"
+
 namespace halyxdll_test {
 
 namespace {
 
 const char kLauncherPipe[] = "halyx_ipc_pipe";
 
-// The pipe namespace that servers create (see PipeServer) goes when the test program ends.
-class PipeNamespaceEnvironment : public ::testing::Environment {
-public:
-    void TearDown() override { RemovePipeNamespace(); }
-};
-
-const ::testing::Environment* const g_environment =
-    ::testing::AddGlobalTestEnvironment(new PipeNamespaceEnvironment);
+// `name`, once the process has a pipe namespace of its own: the launcher's pipe and the others
+// that tests serve under fixed names meet no other program's.
+const char* InPrivateNamespace(const char* name) {
+    kx::testing::IsolatePipeNamespace();
+    return name;
+}
 
 std::chrono::steady_clock::time_point Deadline(int milliseconds) {
     return std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
@@ -25,7 +25,8 @@ std::chrono::steady_clock::time_point Deadline(int milliseconds) {
 
 }  // namespace
 
-FakeLauncher::FakeLauncher() : server_(kLauncherPipe), thread_([this] { Serve(); }) {}
+FakeLauncher::FakeLauncher()
+    : server_(InPrivateNamespace(kLauncherPipe)), thread_([this] { Serve(); }) {}
 
 FakeLauncher::~FakeLauncher() {
     {
@@ -38,7 +39,7 @@ FakeLauncher::~FakeLauncher() {
 void FakeLauncher::Serve() {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stopping_) {
-        while (std::unique_ptr<PipeServerEnd> end = server_.TryAccept()) {
+        while (std::unique_ptr<PipeEnd> end = server_.Accept(kx::testing::Wait(0))) {
             clients_.emplace_back(new Client);
             clients_.back()->end = std::move(end);
             changed_.notify_all();
@@ -46,9 +47,10 @@ void FakeLauncher::Serve() {
         for (std::unique_ptr<Client>& client : clients_) {
             char buffer[65536];
             while (!client->gone) {
-                const int got = client->end->ReadAvailable(buffer, sizeof(buffer));
-                if (got == 0) break;
-                if (got < 0) {
+                const long got =
+                    client->end->ReadSome(buffer, sizeof(buffer), kx::testing::Wait(0));
+                if (got < 0) break;
+                if (got == 0) {
                     client->gone = true;
                     changed_.notify_all();
                     break;

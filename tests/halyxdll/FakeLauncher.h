@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "LauncherWire.pb.h"
-#include "PipeServer.h"
+#include "kx/testing/PipeServer.h"
 
 namespace halyxdll_test {
 
 namespace wire = kx::test::launcherwire;
+using kx::testing::PipeEnd;
+using kx::testing::PipeServer;
 
 // A launcher for tests: serves the launcher's pipe in this process, records every request
 // frame that its clients send, exactly as it arrived, and sends whatever bytes a test scripts.
@@ -53,7 +55,7 @@ public:
 
 private:
     struct Client {
-        std::unique_ptr<PipeServerEnd> end;
+        std::unique_ptr<PipeEnd> end;
         std::string pending;  // bytes of an incomplete frame
         bool gone = false;
     };

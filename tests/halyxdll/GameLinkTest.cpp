@@ -56,18 +56,20 @@ TEST_F(GameConversationTest, ServerPipeAndLoginDetails) {
     launcher_.Send(ServerAnswer(serverId, wire::GetOsiRsp::Ok, &pipeName));
     ASSERT_TRUE(PumpUntil(session_, [&] { return !server.calls.empty(); }));
     ASSERT_NE(server.calls[0].pipe, InvalidPipe());
-    ASSERT_TRUE(WriteToGamePipe(server.calls[0].pipe, "ping", 4));
-    std::unique_ptr<PipeServerEnd> end;
-    ASSERT_TRUE(PumpUntil(session_, [&] { return (end = gameServer.TryAccept()) != nullptr; }));
+    PipeEnd game(reinterpret_cast<intptr_t>(server.calls[0].pipe));
+    ASSERT_TRUE(game.WriteAll("ping", 4));
+    std::unique_ptr<PipeEnd> end;
+    ASSERT_TRUE(PumpUntil(
+        session_, [&] { return (end = gameServer.Accept(kx::testing::Wait(0))) != nullptr; }));
     std::string received;
     ASSERT_TRUE(PumpUntil(session_, [&] {
         char buffer[8];
-        const int got = end->ReadAvailable(buffer, sizeof(buffer));
+        const long got = end->ReadSome(buffer, sizeof(buffer), kx::testing::Wait(0));
         if (got > 0) received.append(buffer, static_cast<std::size_t>(got));
-        return received.size() >= 4 || got < 0;
+        return received.size() >= 4 || got == 0;
     }));
     EXPECT_EQ(received, "ping");
-    CloseGamePipe(server.calls[0].pipe);
+    game.Close();
 
     LoginListener login;
     const unsigned int loginId = KxHalyxdllGetRequestUniqueId(session_);

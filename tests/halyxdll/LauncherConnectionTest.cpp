@@ -2,6 +2,7 @@
 #include <thread>
 
 #include "SessionFixture.h"
+#include "kx/testing/PipeNamespace.h"
 
 namespace halyxdll_test {
 namespace {
@@ -9,7 +10,7 @@ namespace {
 using ConnectionTest = SessionTest;
 
 TEST(ConnectionWithoutLauncherTest, GetHalyxServerFailsAtOnceAndConnectsOnceTheLauncherRuns) {
-    IsolatePipeNamespace();
+    kx::testing::IsolatePipeNamespace();
     HalyxSession session;
     ServerListener server;
     session.GetHalyxServer(1, &server, 7, 1);

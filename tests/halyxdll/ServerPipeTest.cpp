@@ -10,30 +10,8 @@ namespace {
 using ServerPipeTest = SessionTest;
 using kx::halyxdll::IsPlainPipeName;
 
-// Waits for the library to connect to `server`; null when it does not in time.
-std::unique_ptr<PipeServerEnd> AcceptWithin(PipeServer& server, int milliseconds) {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    do {
-        if (std::unique_ptr<PipeServerEnd> end = server.TryAccept()) return end;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    } while (std::chrono::steady_clock::now() < deadline);
-    return nullptr;
-}
-
-// Reads from `end` until it has `count` bytes or the client has gone; the bytes read.
-std::string ReadFrom(PipeServerEnd& end, std::size_t count) {
-    std::string bytes;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (bytes.size() < count && std::chrono::steady_clock::now() < deadline) {
-        char buffer[256];
-        const int got = end.ReadAvailable(buffer, sizeof(buffer));
-        if (got < 0) break;
-        bytes.append(buffer, static_cast<std::size_t>(got));
-        if (got == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return bytes;
-}
+using kx::testing::kPatience;
+using kx::testing::Wait;
 
 TEST_F(ServerPipeTest, OpenedPipeIsHandedToTheGame) {
     const std::string name = "product_7_server";
@@ -47,11 +25,13 @@ TEST_F(ServerPipeTest, OpenedPipeIsHandedToTheGame) {
     launcher_.Send(ServerAnswer(3, wire::GetOsiRsp::Ok, &name));
     ASSERT_TRUE(Pump([&] { return !server.calls.empty(); }));
     ASSERT_NE(server.calls[0].pipe, InvalidPipe());
-    std::unique_ptr<PipeServerEnd> end = AcceptWithin(productServer, 5000);
+    std::unique_ptr<PipeEnd> end = productServer.Accept(Wait(5000));
     ASSERT_NE(end, nullptr);
-    ASSERT_TRUE(WriteToGamePipe(server.calls[0].pipe, "hello", 5));
-    EXPECT_EQ(ReadFrom(*end, 5), "hello");
-    CloseGamePipe(server.calls[0].pipe);
+    PipeEnd game(reinterpret_cast<intptr_t>(server.calls[0].pipe));
+    ASSERT_TRUE(game.WriteAll("hello", 5));
+    char received[5];
+    ASSERT_TRUE(end->ReadExact(received, sizeof(received), kPatience));
+    EXPECT_EQ(std::string(received, sizeof(received)), "hello");
 }
 
 TEST_F(ServerPipeTest, FailuresReachTheListenerAsTheInvalidHandle) {
@@ -67,7 +47,7 @@ TEST_F(ServerPipeTest, FailuresReachTheListenerAsTheInvalidHandle) {
                         FakeLauncher::Frame(ServerAnswer(3, wire::GetOsiRsp::Ok, &missing)));
     ASSERT_TRUE(Pump([&] { return server.calls.size() == 3; }));
     for (const ServerCall& call : server.calls) EXPECT_EQ(call.pipe, InvalidPipe());
-    EXPECT_EQ(AcceptWithin(productServer, 50), nullptr) << "a failed answer opens nothing";
+    EXPECT_EQ(productServer.Accept(Wait(50)), nullptr) << "a failed answer opens nothing";
 }
 
 // The launcher's text must not lead the game anywhere but to a plain pipe of the pipe
@@ -88,9 +68,9 @@ TEST_F(ServerPipeTest, OnlyPlainPipeNamesAreOpened) {
     for (const ServerCall& call : server.calls) {
         EXPECT_EQ(call.pipe, InvalidPipe()) << "answer " << call.requestId;
     }
-    EXPECT_EQ(AcceptWithin(nested, 20), nullptr);
-    EXPECT_EQ(AcceptWithin(trimmed, 20), nullptr);
-    EXPECT_EQ(AcceptWithin(truncated, 20), nullptr);
+    EXPECT_EQ(nested.Accept(Wait(20)), nullptr);
+    EXPECT_EQ(trimmed.Accept(Wait(20)), nullptr);
+    EXPECT_EQ(truncated.Accept(Wait(20)), nullptr);
     EXPECT_TRUE(IsPlainPipeName("product_7.server-2", 18));
     EXPECT_TRUE(IsPlainPipeName(std::string(256, 'p').data(), 256));
 }
@@ -105,7 +85,7 @@ TEST_F(ServerPipeTest, NoPipeIsOpenedForAnAnswerNobodyWaitsFor) {
     launcher_.SendBytes(FakeLauncher::Frame(ServerAnswer(77, wire::GetOsiRsp::Ok, &name)) +
                         FakeLauncher::Frame(ServerAnswer(78, wire::GetOsiRsp::Ok, &missing)));
     ASSERT_TRUE(Pump([&] { return !server.calls.empty(); }));
-    EXPECT_EQ(AcceptWithin(orphan, 50), nullptr);
+    EXPECT_EQ(orphan.Accept(Wait(50)), nullptr);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "DevLauncher.h"
 #include "ProcessResources.h"
 #include "kx/clientbox/Buffer.h"
+#include "kx/testing/PipeEnd.h"
 
 namespace hostile_test {
 namespace {
@@ -110,7 +111,7 @@ private:
 
     void OnGetHalyxServer(unsigned int, PipeHandle pipe) override {
         if (pipe != reinterpret_cast<PipeHandle>(static_cast<intptr_t>(-1))) {
-            halyxdll_test::CloseGamePipe(pipe);
+            kx::testing::PipeEnd(reinterpret_cast<intptr_t>(pipe)).Close();
         }
         Answered();
     }

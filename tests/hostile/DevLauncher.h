@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "LauncherProcess.h"
-#include "PipeServer.h"
 #include "RecordingListeners.h"
 #include "ScratchDir.h"
 #include "kx/halyxdll/halyxdll_internal.h"
+#include "kx/testing/PipeNamespace.h"
 
 namespace hostile_test {
 
@@ -35,7 +35,7 @@ public:
     static constexpr const char* kCdKey = "KEY-0001";
 
     DevLauncher() {
-        halyxdll_test::IsolatePipeNamespace();
+        kx::testing::IsolatePipeNamespace();
         WriteWholeFile(Config(), std::string("username = ") + kUserName +
                                      "\npassword = secret\ncdkey = " + kCdKey +
                                      "\nproducts = " + std::to_string(kServerProduct) + "\n");

@@ -5,6 +5,7 @@
 
 #include "DevLauncher.h"
 #include "LogCapture.h"
+#include "kx/testing/PipeEnd.h"
 
 namespace halyxdll_test {
 namespace {
@@ -38,7 +39,7 @@ protected:
     void TakeServerPipe(ServerListener& server, std::size_t count = 1) {
         ASSERT_TRUE(PumpLong(session_, [&] { return server.calls.size() == count; }));
         ASSERT_NE(server.calls.back().pipe, InvalidPipe());
-        CloseGamePipe(server.calls.back().pipe);
+        kx::testing::PipeEnd(reinterpret_cast<intptr_t>(server.calls.back().pipe)).Close();
     }
 
     bool Connected() {

@@ -7,7 +7,8 @@
 #include <thread>
 
 #include "LibraryProbe.h"
-#include "PipeServer.h"
+#include "kx/testing/PipeNamespace.h"
+#include "kx/testing/PipeServer.h"
 #include "velhalyxapi_r2.h"
 
 namespace {
@@ -32,7 +33,8 @@ Function ExportOf(void* library, const char* name) {
 }
 
 TEST(LibraryPinTest, UnloadAfterTheBackgroundThreadsStartedLeavesTheLibraryInMemory) {
-    halyxdll_test::PipeServer launcher("halyx_ipc_pipe");
+    kx::testing::IsolatePipeNamespace();
+    kx::testing::PipeServer launcher("halyx_ipc_pipe");
     const int threadsBefore = CountThreads();
 
     void* library = OpenLibrary(KX_LIBRARY_PATH);
@@ -48,11 +50,7 @@ TEST(LibraryPinTest, UnloadAfterTheBackgroundThreadsStartedLeavesTheLibraryInMem
     IgnoringServerListener listener;
     gSession = getSession();
     getServer(gSession, 1, &listener, 7, 0);
-    std::unique_ptr<halyxdll_test::PipeServerEnd> client;
-    for (int i = 0; i < 500 && client == nullptr; ++i) {
-        client = launcher.TryAccept();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    std::unique_ptr<kx::testing::PipeEnd> client = launcher.Accept(kx::testing::kPatience);
     ASSERT_NE(client, nullptr);
     client->Close();
     for (int i = 0; i < 500 && CountThreads() < threadsBefore + 2; ++i) {

@@ -5,11 +5,26 @@
 #include <string>
 
 #include "HalyxDll.pb.h"
-#include "PipeClient.h"
+#include "kx/testing/PipeEnd.h"
 
 namespace kx {
 namespace devlauncher {
 namespace testing {
+
+using kx::testing::ConnectPipe;
+using kx::testing::PipeEnd;
+
+// Writes all of `bytes`; false when the pipe is closed.
+inline bool Write(PipeEnd& end, const std::string& bytes) {
+    return end.WriteAll(bytes.data(), bytes.size());
+}
+
+// Reads exactly `size` bytes into `*out` within `timeout`; false on close or time-out.
+inline bool ReadExactly(PipeEnd& end, std::size_t size, std::string* out,
+                        kx::testing::Wait timeout) {
+    out->assign(size, '\0');
+    return size == 0 || end.ReadExact(&(*out)[0], size, timeout);
+}
 
 // Frames are made and taken apart here by hand, independently of the launcher's own framing.
 
@@ -21,25 +36,25 @@ inline std::string HandFrame(const std::string& body) {
     return frame + body;
 }
 
-inline bool SendRequest(PipeClient& client, const protocol::halyxdll::Req& req) {
-    return client.Write(HandFrame(req.SerializeAsString()));
+inline bool SendRequest(PipeEnd& client, const protocol::halyxdll::Req& req) {
+    return Write(client, HandFrame(req.SerializeAsString()));
 }
 
 // Reads one frame's body within `timeout`. False on close, time-out or a zero length.
-inline bool ReadBody(PipeClient& client, std::string* body,
+inline bool ReadBody(PipeEnd& client, std::string* body,
                      std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
     std::string header;
-    if (!client.ReadExactly(4, &header, timeout)) {
+    if (!ReadExactly(client, 4, &header, timeout)) {
         return false;
     }
     const auto* p = reinterpret_cast<const unsigned char*>(header.data());
     const std::uint32_t size = (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) |
                                (std::uint32_t{p[2]} << 8) | p[3];
-    return size > 0 && client.ReadExactly(size, body, timeout);
+    return size > 0 && ReadExactly(client, size, body, timeout);
 }
 
 // Reads and parses one answer. False on close, time-out or an answer that does not parse.
-inline bool ReadAnswer(PipeClient& client, protocol::halyxdll::Rsp* rsp,
+inline bool ReadAnswer(PipeEnd& client, protocol::halyxdll::Rsp* rsp,
                        std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
     std::string body;
     return ReadBody(client, &body, timeout) && rsp->ParseFromString(body);

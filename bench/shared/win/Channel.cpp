@@ -43,17 +43,14 @@ long Channel::ReadSome(void* buffer, std::size_t size) {
     return static_cast<long>(got);
 }
 
-bool Channel::WriteGather(const Piece* pieces, unsigned count) {
-    for (unsigned i = 0; i < count; ++i) {
-        const char* data = static_cast<const char*>(pieces[i].data);
-        std::size_t size = pieces[i].size;
-        while (size > 0) {
-            const DWORD wanted = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
-            DWORD written = 0;
-            if (!WriteFile(Handle(handle_), data, wanted, &written, nullptr)) return false;
-            data += written;
-            size -= written;
-        }
+bool Channel::WriteAll(const void* data, std::size_t size) {
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const DWORD wanted = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!WriteFile(Handle(handle_), bytes, wanted, &written, nullptr)) return false;
+        bytes += written;
+        size -= written;
     }
     return true;
 }

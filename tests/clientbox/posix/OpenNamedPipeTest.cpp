@@ -13,19 +13,20 @@
 #include <string>
 #include <vector>
 
-#include "TestPipePeer.h"
 #include "TestSupport.h"
 #include "kx/clientbox/posix/PipePath.h"
+#include "kx/testing/PipeNamespace.h"
+#include "kx/testing/PipeServer.h"
 
 namespace {
 
-using clientbox_test::TestPipeServer;
-using clientbox_test::UniquePipeName;
 using kx::clientbox::BuildPipePath;
 using kx::clientbox::InvalidPipeHandle;
 using kx::clientbox::OpenNamedPipe;
 using kx::clientbox::PipeHandle;
 using kx::clientbox::PreparePrivateDirectory;
+using kx::testing::PipeServer;
+using kx::testing::UniquePipeName;
 
 // A fresh directory for one test, removed afterwards.
 class ScratchDirectory {
@@ -42,7 +43,7 @@ private:
 };
 
 TEST(OpenNamedPipeTest, OpensAServedNameAndRefusesNamesOutsideTheDirectory) {
-    TestPipeServer server(UniquePipeName());
+    PipeServer server(UniquePipeName());
     const PipeHandle handle = OpenNamedPipe(server.GetName().c_str());
     ASSERT_NE(handle, InvalidPipeHandle());
     const int fd = static_cast<int>(reinterpret_cast<intptr_t>(handle));

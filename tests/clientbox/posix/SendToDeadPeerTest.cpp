@@ -7,17 +7,19 @@
 #include <vector>
 
 #include "ChainBytes.h"
-#include "TestPipePeer.h"
 #include "TestSupport.h"
 #include "kx/clientbox/NamedPipeSocket.h"
+#include "kx/testing/PipeNamespace.h"
+#include "kx/testing/PipeServer.h"
 
 namespace {
 
 using clientbox_test::MakeChain;
-using clientbox_test::TestPipeServer;
-using clientbox_test::UniquePipeName;
 using kx::clientbox::NamedPipeSocket;
 using kx::common::SharedPtr;
+using kx::testing::kPatience;
+using kx::testing::PipeServer;
+using kx::testing::UniquePipeName;
 
 // Writing to a peer that no longer reads must fail the write, not raise SIGPIPE in the game.
 TEST(SendToDeadPeerTest, APeerThatStoppedReadingClosesTheSocketWithoutSigpipe) {
@@ -25,11 +27,11 @@ TEST(SendToDeadPeerTest, APeerThatStoppedReadingClosesTheSocketWithoutSigpipe) {
     struct sigaction defaults = {};
     defaults.sa_handler = SIG_DFL;
     ASSERT_EQ(sigaction(SIGPIPE, &defaults, &previous), 0);
-    TestPipeServer server(UniquePipeName());
+    PipeServer server(UniquePipeName());
     for (int round = 0; round < 5; ++round) {
         SharedPtr<NamedPipeSocket> socket(new NamedPipeSocket);
         ASSERT_TRUE(socket->Connect(server.GetName().c_str()));
-        auto peer = server.Accept();
+        auto peer = server.Accept(kPatience);
         // 4 MiB, far more than the pipe holds.
         SharedPtr<kx::clientbox::Buffer> chain = MakeChain(std::vector<unsigned>(1024, 4096));
         // The peer still holds its end, so the reader thread sees no end of stream; only the
@@ -42,7 +44,7 @@ TEST(SendToDeadPeerTest, APeerThatStoppedReadingClosesTheSocketWithoutSigpipe) {
         } else {
             std::thread stopper([&] {
                 char some[1024];
-                peer->ReadExact(some, sizeof(some));
+                peer->ReadExact(some, sizeof(some), kPatience);
                 shutdown(static_cast<int>(peer->GetHandle()), SHUT_RD);
             });
             socket->Send(chain);

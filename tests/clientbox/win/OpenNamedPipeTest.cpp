@@ -4,24 +4,25 @@
 
 #include <gtest/gtest.h>
 
-#include "TestPipePeer.h"
 #include "kx/clientbox/win/PipeClientFlags.h"
 #include "kx/clientbox/win/PipeServerUser.h"
 #include "kx/clientbox/win/ProcessUser.h"
+#include "kx/testing/PipeNamespace.h"
+#include "kx/testing/PipeServer.h"
 
 namespace {
 
-using clientbox_test::TestPipeServer;
-using clientbox_test::UniquePipeName;
 using kx::clientbox::InvalidPipeHandle;
 using kx::clientbox::OpenNamedPipe;
 using kx::clientbox::PipeClientSecurityFlags;
 using kx::clientbox::PipeHandle;
 using kx::clientbox::PipeServerRunsAs;
 using kx::clientbox::ProcessUser;
+using kx::testing::PipeServer;
+using kx::testing::UniquePipeName;
 
 TEST(OpenNamedPipeTest, OpensAServedNameAndRefusesNamesOutsideThePipeNamespace) {
-    TestPipeServer server(UniquePipeName());
+    PipeServer server(UniquePipeName());
     const PipeHandle handle = OpenNamedPipe(server.GetName().c_str());
     ASSERT_NE(handle, InvalidPipeHandle());
     CloseHandle(handle);
@@ -41,7 +42,7 @@ TEST(OpenNamedPipeTest, ClientsLetTheServerIdentifyButNeverImpersonateThem) {
 // The served pipe above was accepted: its server runs as this user. Here the same server is
 // compared with another user.
 TEST(OpenNamedPipeTest, ServerUserIsComparedWithTheGivenUser) {
-    TestPipeServer server(UniquePipeName());
+    PipeServer server(UniquePipeName());
     const PipeHandle handle = OpenNamedPipe(server.GetName().c_str());
     ASSERT_NE(handle, InvalidPipeHandle());
     const ProcessUser self(GetCurrentProcess());

@@ -7,6 +7,7 @@
 #include "ScratchDir.h"
 #include "kx/clientbox/OpenNamedPipe.h"
 #include "kx/devlauncher/PipeServer.h"
+#include "kx/testing/PipeNamespace.h"
 
 namespace kx {
 namespace devlauncher {
@@ -32,7 +33,7 @@ TEST(PipeLocationTest, SetUserIdProgramsServeAndReachTheirOwnPipes) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root to run with a real user id unlike the effective one";
     }
-    const std::string name = testing::UniquePipeName("setuid");
+    const std::string name = kx::testing::UniquePipeName("setuid");
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {

@@ -5,15 +5,16 @@
 
 #include <cstring>
 
-#include "PipeClient.h"
 #include "ScratchDir.h"
 #include "kx/devlauncher/PipeServer.h"
+#include "kx/testing/PipeEnd.h"
+#include "kx/testing/PipeNamespace.h"
 
 namespace kx {
 namespace devlauncher {
 namespace {
 
-using testing::UniquePipeName;
+using kx::testing::UniquePipeName;
 
 // Leaves a socket file behind as a server that died without cleaning up does.
 void LeaveStaleSocket(const std::string& path) {
@@ -31,7 +32,7 @@ TEST(PipeServerPosixTest, TakesOverTheSocketOfADeadServer) {
     PipeServer server;
     std::string error;
     ASSERT_EQ(server.Open(name, &error), PipeServer::OpenResult::kOpened) << error;
-    EXPECT_TRUE(testing::PipeClient::Connect(PipeLocation(name)));
+    EXPECT_TRUE(kx::testing::ConnectPipe(name));
 }
 
 TEST(PipeServerPosixTest, RefusesToReplaceSomethingElse) {

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "ScratchDir.h"
 #include "kx/clientbox/win/ProcessUser.h"
 #include "kx/devlauncher/PipeServer.h"
+#include "kx/testing/PipeNamespace.h"
 
 namespace kx {
 namespace devlauncher {
@@ -16,7 +16,7 @@ namespace {
 TEST(PipeSecurityTest, OnlyTheOwnerAndSystemMayOpenALauncherPipe) {
     PipeServer server;
     std::string error;
-    ASSERT_EQ(server.Open(testing::UniquePipeName("secured"), &error),
+    ASSERT_EQ(server.Open(kx::testing::UniquePipeName("secured"), &error),
               PipeServer::OpenResult::kOpened)
         << error;
     const HANDLE client = ::CreateFileA(server.Location().c_str(), GENERIC_READ | GENERIC_WRITE, 0,

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace kx {
+namespace testing {
+
+// How long an operation may wait for the other end of a pipe. Zero polls: it takes what has
+// already arrived.
+using Wait = std::chrono::milliseconds;
+
+// No limit: for the benchmarks' peer, which waits for its clients as long as they live. Tests
+// never use it, so that a silent peer fails a test instead of hanging it.
+constexpr Wait kNoTimeLimit = Wait::max();
+
+// How long a test waits for a peer that is expected to answer: far beyond what a loaded machine
+// or Wine needs, far below a test's own time-out.
+constexpr Wait kPatience = std::chrono::seconds(30);
+
+// One connected end of a local pipe, server's or client's, that closes on destruction. Reads
+// and writes block; one thread may read while another writes, otherwise one thread at a time.
+// Windows: a named pipe handle opened for overlapped I/O, each direction with an event of its
+// own. POSIX: a blocking Unix-domain stream socket.
+class PipeEnd {
+public:
+    // One piece of a gathered write.
+    struct Piece {
+        const void* data;
+        std::size_t size;
+    };
+
+    // Takes ownership of an open handle (a descriptor on POSIX; -1 for none).
+    explicit PipeEnd(intptr_t handle);
+    ~PipeEnd();
+    PipeEnd(const PipeEnd&) = delete;
+    PipeEnd& operator=(const PipeEnd&) = delete;
+
+    // Writes `size` bytes; false when the other end is gone. Waits for the reader as long as
+    // it takes, as a launcher's write does.
+    bool WriteAll(const void* data, std::size_t size) {
+        const Piece piece = {data, size};
+        return WriteGather(&piece, 1);
+    }
+    // Writes the `count` pieces back to back, in as few write calls as the platform allows.
+    bool WriteGather(const Piece* pieces, unsigned count);
+
+    // Reads at most `size` (> 0) bytes, waiting up to `wait` for the first: the count read, 0
+    // at end of stream or on failure, -1 when nothing arrived within `wait`.
+    long ReadSome(void* buffer, std::size_t size, Wait wait);
+    // Reads exactly `size` bytes within `wait` in all; false at end of stream, on failure or
+    // when they do not arrive in time.
+    bool ReadExact(void* buffer, std::size_t size, Wait wait);
+    // Reads and drops bytes until the other end closes: how many it dropped, or -1 when the
+    // stream did not end within `wait`.
+    long long ReadToEnd(Wait wait);
+
+    // Closes this end (once); the other end reads end of stream after the bytes written.
+    void Close();
+    // The platform handle (a descriptor on POSIX), for platform-specific tests; -1 once closed.
+    intptr_t GetHandle() const { return handle_; }
+
+private:
+    intptr_t handle_;
+    // Windows: the manual-reset events of reads and of writes.
+    intptr_t readEvent_ = 0;
+    intptr_t writeEvent_ = 0;
+};
+
+// Connects to pipe `name` in the library's pipe namespace, the way a game's client opens it
+// (Windows: "\\.\pipe\<name>" for overlapped I/O; POSIX: the socket of the library's path
+// contract). Null when nothing serves it or every instance is busy.
+std::unique_ptr<PipeEnd> ConnectPipe(const std::string& name);
+
+}  // namespace testing
+}  // namespace kx
