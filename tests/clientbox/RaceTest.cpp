@@ -7,10 +7,10 @@
 
 #include "ConnectionLink.h"
 #include "kx/common/WeakPtr.h"
+#include "support/Frame.h"
 
 namespace {
 
-using clientbox_test::Frame;
 using clientbox_test::MakeReq;
 using clientbox_test::MakeRsp;
 using clientbox_test::ReadFrame;
@@ -24,6 +24,7 @@ using kx::clientbox::PBConnection;
 using kx::common::SharedPtr;
 using kx::common::WeakPtr;
 using kx::protocol::halyxdll::Rsp;
+using kx::testing::Frame;
 
 constexpr int kCycles = 1000;
 

@@ -1,10 +1,13 @@
 // Every conversation a game has with the launcher, once each, end to end: the real library in
 // this process against the real development launcher process.
-#include "LauncherGameFixture.h"
 #include "kx/halyxclient/ServerPipe.h"
+#include "support/LauncherGameFixture.h"
 
 namespace integration_test {
 namespace {
+
+using namespace halyxdll_test;
+using kx::testing::LauncherGameFixture;
 
 using kx::halyxclient::ClosePipe;
 using kx::halyxclient::IsOpenPipe;

@@ -1,9 +1,12 @@
 // The launcher going away and coming back under a game that keeps running: what a restart
 // keeps, what a crash in the middle of a write leaves, and which requests are answered.
-#include "LauncherGameFixture.h"
+#include "support/LauncherGameFixture.h"
 
 namespace integration_test {
 namespace {
+
+using namespace halyxdll_test;
+using kx::testing::LauncherGameFixture;
 
 using LauncherRestart = LauncherGameFixture;
 

@@ -1,10 +1,16 @@
 // Slot locks between two games: this process, and the sample game program as a second process
 // with a library and a launcher connection of its own.
-#include "LauncherGameFixture.h"
 #include "kx/halyxclient/ExitCodes.h"
+#include "support/LauncherGameFixture.h"
+#include "support/WholeFile.h"
 
 namespace integration_test {
 namespace {
+
+using namespace halyxdll_test;
+using kx::testing::LauncherGameFixture;
+using kx::testing::ReadWholeFile;
+using kx::testing::WriteWholeFile;
 
 using kx::halyxclient::kExitLocked;
 using kx::halyxclient::kExitOk;

@@ -8,16 +8,23 @@
 #include "LauncherProcess.h"
 #include "PipeClient.h"
 #include "RequestBuilders.h"
-#include "ScratchDir.h"
+#include "UniquePipeName.h"
 #include "Wire.h"
 #include "kx/devlauncher/EchoService.h"
 #include "kx/devlauncher/PipeServer.h"
+#include "support/Frame.h"
+#include "support/TempDirectory.h"
+#include "support/WholeFile.h"
 
 namespace kx {
 namespace devlauncher {
 namespace {
 
 using namespace testing;  // process, client, frames, request builders
+using kx::testing::Frame;
+using kx::testing::ReadWholeFile;
+using kx::testing::TempDirectory;
+using kx::testing::WriteWholeFile;
 namespace fs = std::filesystem;
 constexpr std::chrono::seconds kPatience(20);
 
@@ -126,7 +133,7 @@ protected:
         return data;
     }
 
-    ScratchDir dir_;
+    TempDirectory dir_;
     const fs::path data_ = dir_.Path() / "data";
     const fs::path config_ = dir_.Path() / "launcher.conf";
     const fs::path log_ = dir_.Path() / "launcher.log";
@@ -421,10 +428,10 @@ TEST_F(LauncherEndToEndTest, BrokenClientFramesCloseOnlyThatConnection) {
         Ask(*bystander, StartWriteRequest(1, kProduct, 5, true)).startwritesavegame().status(),
         pb::StartWriteSavegameRsp::Ok);
     const std::string broken[] = {
-        std::string(4, '\0'),                   // zero length
-        std::string("\x04\x00\x00\x01", 4),     // above 64 MiB
-        HandFrame(std::string(12, '\xFF')),     // not a message
-        HandFrame(std::string("\x08\x01", 2)),  // a Req with no slot is ignored, not fatal
+        std::string(4, '\0'),                // zero length
+        std::string("\x04\x00\x00\x01", 4),  // above 64 MiB
+        Frame(std::string(12, '\xFF')),      // not a message
+        Frame(std::string("\x08\x01", 2)),   // a Req with no slot is ignored, not fatal
     };
     for (std::size_t i = 0; i < 3; ++i) {
         auto client = Connect();

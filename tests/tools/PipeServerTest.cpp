@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "PipeClient.h"
-#include "ScratchDir.h"
+#include "UniquePipeName.h"
 #include "kx/devlauncher/EchoService.h"
 
 namespace kx {

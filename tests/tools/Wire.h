@@ -6,23 +6,17 @@
 
 #include "HalyxDll.pb.h"
 #include "PipeClient.h"
+#include "support/Frame.h"
 
 namespace kx {
 namespace devlauncher {
 namespace testing {
 
-// Frames are made and taken apart here by hand, independently of the launcher's own framing.
-
-// The 4-byte big-endian length of `body`, then `body`.
-inline std::string HandFrame(const std::string& body) {
-    const auto size = static_cast<std::uint32_t>(body.size());
-    std::string frame = {static_cast<char>(size >> 24), static_cast<char>(size >> 16),
-                         static_cast<char>(size >> 8), static_cast<char>(size)};
-    return frame + body;
-}
+// Frames are made (support/Frame.h) and taken apart here by hand, independently of the
+// launcher's own framing.
 
 inline bool SendRequest(PipeClient& client, const protocol::halyxdll::Req& req) {
-    return client.Write(HandFrame(req.SerializeAsString()));
+    return client.Write(kx::testing::Frame(req));
 }
 
 // Reads one frame's body within `timeout`. False on close, time-out or a zero length.

@@ -4,7 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "ScratchDir.h"
+#include "UniquePipeName.h"
 #include "kx/clientbox/OpenNamedPipe.h"
 #include "kx/devlauncher/PipeServer.h"
 

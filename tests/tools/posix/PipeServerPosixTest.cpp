@@ -6,8 +6,9 @@
 #include <cstring>
 
 #include "PipeClient.h"
-#include "ScratchDir.h"
+#include "UniquePipeName.h"
 #include "kx/devlauncher/PipeServer.h"
+#include "support/WholeFile.h"
 
 namespace kx {
 namespace devlauncher {
@@ -36,7 +37,7 @@ TEST(PipeServerPosixTest, TakesOverTheSocketOfADeadServer) {
 
 TEST(PipeServerPosixTest, RefusesToReplaceSomethingElse) {
     const std::string name = UniquePipeName("file");
-    testing::WriteWholeFile(PipeLocation(name), "not a socket");
+    kx::testing::WriteWholeFile(PipeLocation(name), "not a socket");
     PipeServer server;
     std::string error;
     EXPECT_EQ(server.Open(name, &error), PipeServer::OpenResult::kFailed);

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ScratchDir.h"
+#include "UniquePipeName.h"
 #include "kx/clientbox/win/ProcessUser.h"
 #include "kx/devlauncher/PipeServer.h"
 
