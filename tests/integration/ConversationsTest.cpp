@@ -7,8 +7,6 @@ namespace integration_test {
 namespace {
 
 using namespace halyxdll_test;
-using kx::testing::LauncherGameFixture;
-
 using kx::halyxclient::ClosePipe;
 using kx::halyxclient::IsOpenPipe;
 using kx::halyxclient::SendAndReceive;
@@ -18,7 +16,7 @@ constexpr unsigned int kPartSize = 4096;
 constexpr unsigned int kSaveSize = 5 * kPartSize + 123;
 constexpr unsigned int kSlot = 3;
 
-using LauncherConversations = LauncherGameFixture;
+using LauncherConversations = kx::testing::LauncherGameFixture;
 
 TEST_F(LauncherConversations, LoginDetailsAndTheServerPipe) {
     ASSERT_TRUE(StartLauncher());

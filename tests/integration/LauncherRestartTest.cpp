@@ -6,9 +6,8 @@ namespace integration_test {
 namespace {
 
 using namespace halyxdll_test;
-using kx::testing::LauncherGameFixture;
 
-using LauncherRestart = LauncherGameFixture;
+using LauncherRestart = kx::testing::LauncherGameFixture;
 
 TEST_F(LauncherRestart, KeptSavegamesOutliveItAndDiscardedOnesLeaveNothing) {
     ASSERT_TRUE(StartLauncher());

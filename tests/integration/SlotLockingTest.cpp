@@ -8,16 +8,14 @@ namespace integration_test {
 namespace {
 
 using namespace halyxdll_test;
-using kx::testing::LauncherGameFixture;
+using kx::halyxclient::kExitLocked;
+using kx::halyxclient::kExitOk;
 using kx::testing::ReadWholeFile;
 using kx::testing::WriteWholeFile;
 
-using kx::halyxclient::kExitLocked;
-using kx::halyxclient::kExitOk;
-
 constexpr unsigned int kSlot = 5;
 
-class SlotLocking : public LauncherGameFixture {
+class SlotLocking : public kx::testing::LauncherGameFixture {
 protected:
     // The other game reads the slot into `fetched_`.
     int OtherGets() {

@@ -17,9 +17,7 @@ namespace halyxclient {
 namespace {
 
 using devlauncher::testing::LauncherProcess;
-using kx::testing::IsolatedUserPlaces;
 using kx::testing::ReadWholeFile;
-using kx::testing::TempDirectory;
 using kx::testing::WriteWholeFile;
 namespace fs = std::filesystem;
 
@@ -49,8 +47,8 @@ protected:
         return nullptr;
     }
 
-    TempDirectory dir_;
-    const IsolatedUserPlaces places_{dir_.Path()};
+    kx::testing::TempDirectory dir_;
+    const kx::testing::IsolatedUserPlaces places_{dir_.Path()};
     const fs::path config_ = dir_.Path() / "launcher.conf";
     const fs::path log_ = dir_.Path() / "launcher.log";
     std::ostringstream out_;
