@@ -7,11 +7,11 @@
 #include "ConnectionLink.h"
 #include "kx/clientbox/Buffer.h"
 #include "kx/common/TemplatedReferenceCounter.h"
+#include "kx/testing/Frame.h"
 
 namespace {
 
 using clientbox_test::ConnectionLink;
-using clientbox_test::Frame;
 using clientbox_test::MakeReq;
 using clientbox_test::MakeRsp;
 using clientbox_test::ReadFrame;
@@ -19,6 +19,7 @@ using clientbox_test::Watchdog;
 using kx::clientbox::Buffer;
 using kx::protocol::halyxdll::Req;
 using kx::protocol::halyxdll::Rsp;
+using kx::testing::Frame;
 
 constexpr unsigned kMessages = 3000;
 

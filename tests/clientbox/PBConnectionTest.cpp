@@ -7,12 +7,13 @@
 #include <vector>
 
 #include "ConnectionLink.h"
+#include "kx/logger/Logger.h"
+#include "kx/testing/Frame.h"
+#include "kx/testing/LogCapture.h"
 
 namespace {
 
-using clientbox_test::CapturedLog;
 using clientbox_test::ConnectionLink;
-using clientbox_test::Frame;
 using clientbox_test::MakeReq;
 using clientbox_test::MakeRsp;
 using clientbox_test::ReadFrame;
@@ -25,6 +26,9 @@ using kx::common::SharedPtr;
 using kx::protocol::halyxdll::Req;
 using kx::protocol::halyxdll::Rsp;
 using kx::testing::kPatience;
+using kx::testing::Frame;
+using kx::testing::LengthPrefix;
+using kx::testing::LogCapture;
 
 void ExpectSameMessage(const Rsp& actual, const Rsp& expected) {
     EXPECT_EQ(actual.SerializeAsString(), expected.SerializeAsString());
@@ -168,10 +172,7 @@ TEST(PBConnectionTest, NothingBehindARefusedLengthIsUnframed) {
         MemorySocket* socket = new MemorySocket;
         const SharedPtr<Socket> socketRef(socket);
         const SharedPtr<PBConnection> connection(new PBConnection(socketRef));
-        const std::string prefix = {static_cast<char>(length >> 24),
-                                    static_cast<char>(length >> 16), static_cast<char>(length >> 8),
-                                    static_cast<char>(length)};
-        socket->Queue(prefix + Frame(MakeRsp(3, 20, 14)));
+        socket->Queue(LengthPrefix(length) + Frame(MakeRsp(3, 20, 14)));
         connection->OnData();
         EXPECT_TRUE(socket->IsClosed());
         EXPECT_TRUE(connection->IsClosed());
@@ -229,7 +230,7 @@ TEST(PBConnectionTest, SendFramesTheMessageWithABigEndianLength) {
 // A body that does not parse is dropped: exactly its bytes are consumed, one error line is
 // logged, and the frames behind it are delivered.
 TEST(PBConnectionTest, BodiesThatDoNotParseAreDroppedAndTheNextFramesGoOn) {
-    CapturedLog& log = CapturedLog::Get();
+    LogCapture& log = LogCapture::Get();
     log.Clear();
     ConnectionLink link;
     ASSERT_TRUE(link.connected);

@@ -7,10 +7,10 @@
 
 #include "ConnectionLink.h"
 #include "kx/common/WeakPtr.h"
+#include "kx/testing/Frame.h"
 
 namespace {
 
-using clientbox_test::Frame;
 using clientbox_test::MakeReq;
 using clientbox_test::MakeRsp;
 using clientbox_test::ReadFrame;
@@ -25,6 +25,7 @@ using kx::testing::kPatience;
 using kx::testing::PipeEnd;
 using kx::testing::PipeServer;
 using kx::testing::UniquePipeName;
+using kx::testing::Frame;
 
 constexpr int kCycles = 1000;
 

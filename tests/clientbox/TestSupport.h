@@ -1,7 +1,5 @@
 #pragma once
 
-#include <google/protobuf/message_lite.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -11,14 +9,11 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "kx/common/Event.h"
 #include "kx/common/Functor.h"
 #include "kx/common/IntrusivePtrBase.h"
 #include "kx/common/SignalLoop.h"
-#include "kx/logger/Logger.h"
-#include "kx/logger/LoggerBackend.h"
 #include "kx/testing/PipeEnd.h"
 
 namespace clientbox_test {
@@ -63,55 +58,6 @@ public:
     std::atomic<int> received{0};
 };
 
-// One record that reached logger 0.
-struct LoggedLine {
-    int level;
-    std::string file;
-    int line;
-    std::string text;
-};
-
-// A sink on logger 0 (threshold raised to debug) that keeps every record; registered once per
-// process, since loggers are never destroyed.
-class CapturedLog : public kx::common::LoggerBackend {
-public:
-    static CapturedLog& Get() {
-        static CapturedLog* log = [] {
-            CapturedLog* created = new CapturedLog;
-            kx::common::Logger::Get(0).SetThreshold(kx::common::kLogDebug);
-            kx::common::Logger::Get(0).AddBackend(created);
-            return created;
-        }();
-        return *log;
-    }
-
-    void write(int level, const char* file, int line, const char* text) override {
-        std::lock_guard<std::mutex> guard(mutex_);
-        lines_.push_back(LoggedLine{level, file, line, text});
-    }
-    void flush() override {}
-    void output(const char*) override {}
-
-    void Clear() {
-        std::lock_guard<std::mutex> guard(mutex_);
-        lines_.clear();
-    }
-    // Records whose text contains `part`.
-    std::vector<LoggedLine> Matching(const std::string& part) {
-        std::lock_guard<std::mutex> guard(mutex_);
-        std::vector<LoggedLine> found;
-        for (const LoggedLine& line : lines_) {
-            if (line.text.find(part) != std::string::npos) found.push_back(line);
-        }
-        return found;
-    }
-
-private:
-    CapturedLog() : LoggerBackend(false, true, 0) {}
-    std::mutex mutex_;
-    std::vector<LoggedLine> lines_;
-};
-
 // Stops the test program with a message if it is still armed after `seconds`: a deadlock
 // fails the test instead of hanging the run.
 class Watchdog {
@@ -141,21 +87,6 @@ private:
     bool done_ = false;
     std::thread thread_;
 };
-
-// The frame of `message` as it travels on the pipe: 4-byte big-endian length, then the body.
-inline std::string Frame(const std::string& body) {
-    const uint32_t size = static_cast<uint32_t>(body.size());
-    std::string frame;
-    frame.push_back(static_cast<char>(size >> 24));
-    frame.push_back(static_cast<char>(size >> 16));
-    frame.push_back(static_cast<char>(size >> 8));
-    frame.push_back(static_cast<char>(size));
-    return frame + body;
-}
-
-inline std::string Frame(const google::protobuf::MessageLite& message) {
-    return Frame(message.SerializeAsString());
-}
 
 // Reads one frame's body from `end`; false at end of stream.
 inline bool ReadFrame(kx::testing::PipeEnd& end, std::string* body) {

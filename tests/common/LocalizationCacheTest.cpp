@@ -6,8 +6,8 @@
 #include <string>
 
 #include "InstallDirSetting.h"
-#include "TempDirectory.h"
 #include "kx/common/String.h"
+#include "kx/testing/TempDirectory.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ using kx::testing::TempDirectory;
 // A launcher installation in a temporary directory, named by the install-dir setting.
 class LocalizationCacheTest : public ::testing::Test {
 protected:
-    LocalizationCacheTest() { setting_.SetValue(install_.GetPath().string()); }
+    LocalizationCacheTest() { setting_.SetValue(install_.Path().string()); }
 
     void WriteLanguage(const std::string& code, const std::string& bytes) {
         install_.WriteFile("data/loc/" + code + "_loc.txt", bytes);
@@ -109,7 +109,7 @@ TEST(LocalizationCacheNoLauncherTest, MissingKeyMeansCurrentDirectory) {
     TempDirectory directory;
     directory.WriteFile("data/loc/xx_loc.txt", "Title\tlocal");
     const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(directory.GetPath());
+    std::filesystem::current_path(directory.Path());
     LocalizationCache cache;
     const unsigned short* text = cache.GetLocText(String("Title").GetUtf16(), "xx");
     std::filesystem::current_path(previous);

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "TempDirectory.h"
+#include "kx/testing/TempDirectory.h"
 
 namespace {
 
@@ -91,7 +91,7 @@ TEST(LocalizationTest, LoadsFileAndSkipsByteOrderMark) {
 TEST(LocalizationTest, UnreadableEmptyOrInvalidFilesGiveNoEntries) {
     TempDirectory directory;
     Localization missing;
-    EXPECT_FALSE(missing.Load((directory.GetPath() / "missing.txt").string().c_str()));
+    EXPECT_FALSE(missing.Load((directory.Path() / "missing.txt").string().c_str()));
     EXPECT_TRUE(missing.IsUnusable());
 
     Localization empty;
@@ -110,7 +110,7 @@ TEST(LocalizationTest, UnreadableEmptyOrInvalidFilesGiveNoEntries) {
 
     // A directory opens on some platforms but is never a text file.
     Localization folder;
-    folder.Load(directory.GetPath().string().c_str());
+    folder.Load(directory.Path().string().c_str());
     EXPECT_TRUE(folder.IsUnusable());
 }
 

@@ -107,17 +107,6 @@ bool FakeLauncher::NoRequestWithin(int milliseconds) {
     return !changed_.wait_until(lock, Deadline(milliseconds), [this] { return !frames_.empty(); });
 }
 
-std::string FakeLauncher::Frame(const google::protobuf::MessageLite& message) {
-    const std::string body = message.SerializePartialAsString();
-    const std::size_t length = body.size();
-    std::string frame;
-    frame.push_back(static_cast<char>(length >> 24));
-    frame.push_back(static_cast<char>(length >> 16));
-    frame.push_back(static_cast<char>(length >> 8));
-    frame.push_back(static_cast<char>(length));
-    return frame + body;
-}
-
 bool FakeLauncher::SendBytes(const std::string& bytes) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!changed_.wait_until(lock, Deadline(kWaitMilliseconds),

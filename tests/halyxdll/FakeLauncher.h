@@ -10,12 +10,14 @@
 
 #include "LauncherWire.pb.h"
 #include "kx/testing/PipeServer.h"
+#include "kx/testing/Frame.h"
 
 namespace halyxdll_test {
 
 namespace wire = kx::test::launcherwire;
 using kx::testing::PipeEnd;
 using kx::testing::PipeServer;
+using kx::testing::Frame;
 
 // A launcher for tests: serves the launcher's pipe in this process, records every request
 // frame that its clients send, exactly as it arrived, and sends whatever bytes a test scripts.
@@ -39,9 +41,6 @@ public:
     // True when no request arrives within `milliseconds`.
     bool NoRequestWithin(int milliseconds);
 
-    // The frame of `message`: its length, 4 bytes most significant first, and its encoding
-    // (required fields may be missing).
-    static std::string Frame(const google::protobuf::MessageLite& message);
     // Writes `bytes` to the newest client in one write; false without a client.
     bool SendBytes(const std::string& bytes);
     bool Send(const wire::Rsp& answer) { return SendBytes(Frame(answer)); }

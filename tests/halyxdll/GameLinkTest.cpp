@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "FakeLauncher.h"
-#include "RecordingListeners.h"
 #include "WireAnswers.h"
+#include "kx/testing/RecordingListeners.h"
 #include "velhalyxapi_r2.h"
 
 namespace halyxdll_test {
@@ -101,8 +101,8 @@ TEST_F(GameConversationTest, WriteListReadAndRemoveASavegame) {
     writer->Write(4, &written, "world", 5);
     EXPECT_EQ(NextRequest().writesavegame().data(), "hello ");
     EXPECT_EQ(NextRequest().writesavegame().data(), "world");
-    launcher_.SendBytes(FakeLauncher::Frame(WriteAnswer(3, wire::WriteSavegameRsp::Ok, 6)) +
-                        FakeLauncher::Frame(WriteAnswer(4, wire::WriteSavegameRsp::Ok, 5)));
+    launcher_.SendBytes(Frame(WriteAnswer(3, wire::WriteSavegameRsp::Ok, 6)) +
+                        Frame(WriteAnswer(4, wire::WriteSavegameRsp::Ok, 5)));
     ASSERT_TRUE(PumpUntil(session_, [&] { return written.calls.size() == 2; }));
     EXPECT_TRUE(writer->SetName(Units(u"Level 2 \u2013 Ende")));
     KxHalyxdllSaveGameWriterClose(writer, true);
@@ -139,8 +139,8 @@ TEST_F(GameConversationTest, WriteListReadAndRemoveASavegame) {
     ReadListener read;
     KxHalyxdllSaveGameReaderRead(reader, 7, &read, 0, buffer, sizeof(buffer));
     EXPECT_EQ(NextRequest().readsavegame().numbytes(), 11u);
-    launcher_.SendBytes(FakeLauncher::Frame(ReadPartAnswer(7, "hello ", 0, false)) +
-                        FakeLauncher::Frame(ReadPartAnswer(7, "world", 6, true)));
+    launcher_.SendBytes(Frame(ReadPartAnswer(7, "hello ", 0, false)) +
+                        Frame(ReadPartAnswer(7, "world", 6, true)));
     ASSERT_TRUE(PumpUntil(session_, [&] { return !read.calls.empty(); }));
     EXPECT_EQ(read.calls[0].value, 5u);
     EXPECT_EQ(std::string(buffer, sizeof(buffer)), "hello world");
@@ -167,10 +167,9 @@ TEST_F(GameConversationTest, LauncherAnswersThatLeadNowhereAreHarmless) {
     NextRequest();
     wire::Rsp nothing;
     nothing.set_requestid(2);
-    launcher_.SendBytes(
-        FakeLauncher::Frame(nothing) + FakeLauncher::Frame(StopWriteAnswer(1)) +
-        FakeLauncher::Frame(LoginAnswer(2, "a", "b", "c")) +
-        FakeLauncher::Frame(OpenReadAnswer(2, 7, 3, wire::StartReadSavegameRsp::Failed)));
+    launcher_.SendBytes(Frame(nothing) + Frame(StopWriteAnswer(1)) +
+                        Frame(LoginAnswer(2, "a", "b", "c")) +
+                        Frame(OpenReadAnswer(2, 7, 3, wire::StartReadSavegameRsp::Failed)));
     ASSERT_TRUE(PumpUntil(session_, [&] { return !reader.calls.empty(); }));
     EXPECT_EQ(reader.calls[0].result, 3u);
     EXPECT_EQ(reader.calls[0].reader, nullptr);

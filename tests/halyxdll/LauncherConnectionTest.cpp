@@ -37,7 +37,7 @@ TEST_F(ConnectionTest, OnlyGetHalyxServerOpensTheConnectionAndAnOpenOneIsReused)
     session_.GetSavegameReader(3, nullptr, 7, 1);
     session_.Update();
     EXPECT_EQ(State().GetConnection(), nullptr);
-    EXPECT_EQ(LogCapture::Get().Count("No launcher connection"), 3);
+    EXPECT_EQ(LogCapture::Get().Matching("No launcher connection").size(), 3u);
 
     session_.GetHalyxServer(4, nullptr, 7, 1);
     session_.GetHalyxServer(5, nullptr, 7, 1);
@@ -51,16 +51,15 @@ TEST_F(ConnectionTest, OnlyGetHalyxServerOpensTheConnectionAndAnOpenOneIsReused)
 TEST_F(ConnectionTest, RequestWithoutConnectionIsNotSentAndNeverAnswered) {
     ReaderListener reader;
     session_.GetSavegameReader(5, &reader, 7, 1);
-    EXPECT_EQ(LogCapture::Get().Count("No launcher connection: request 5 not sent."), 1);
+    EXPECT_EQ(LogCapture::Get().Matching("No launcher connection: request 5 not sent.").size(), 1u);
     Connect();
     EXPECT_TRUE(launcher_.NoRequestWithin(50));
 
     ReaderListener fresh;
     session_.GetSavegameReader(6, &fresh, 7, 1);
     NextRequest();
-    launcher_.SendBytes(
-        FakeLauncher::Frame(OpenReadAnswer(5, 7, 1, wire::StartReadSavegameRsp::NotFound)) +
-        FakeLauncher::Frame(OpenReadAnswer(6, 7, 1, wire::StartReadSavegameRsp::NotFound)));
+    launcher_.SendBytes(Frame(OpenReadAnswer(5, 7, 1, wire::StartReadSavegameRsp::NotFound)) +
+                        Frame(OpenReadAnswer(6, 7, 1, wire::StartReadSavegameRsp::NotFound)));
     ASSERT_TRUE(Pump([&] { return !fresh.calls.empty(); }));
     EXPECT_TRUE(reader.calls.empty());
 }
@@ -91,14 +90,13 @@ TEST_F(ConnectionTest, ListsHeldBackForALostConnectionAreReissued) {
     ASSERT_TRUE(WaitConnectionClosed());
     session_.Update();
     EXPECT_EQ(State().GetConnection(), nullptr);
-    EXPECT_EQ(LogCapture::Get().Count("No launcher connection: request 8 not sent."), 1)
+    EXPECT_EQ(LogCapture::Get().Matching("No launcher connection: request 8 not sent.").size(), 1u)
         << "re-issued while no connection exists: recorded, not sent";
 
     Connect();
     session_.GetSavegameList(9, &list, 7);
     EXPECT_EQ(NextRequest().requestid(), 9u) << "no longer held back";
-    launcher_.SendBytes(FakeLauncher::Frame(ListAnswer(8, {})) +
-                        FakeLauncher::Frame(ListAnswer(9, {})));
+    launcher_.SendBytes(Frame(ListAnswer(8, {})) + Frame(ListAnswer(9, {})));
     ASSERT_TRUE(Pump([&] { return !list.calls.empty(); }));
     PumpFor(&session_, 20);
     ASSERT_EQ(list.calls.size(), 1u) << "8 was re-issued while there was no connection";

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "InstallDirSetting.h"
-#include "TempDirectory.h"
 #include "kx/common/String.h"
+#include "kx/testing/TempDirectory.h"
 #include "velhalyxapi_r2/HalyxSession.h"
 #include "velhalyxapi_r2/KxHalyxdll.h"
 
@@ -22,7 +22,7 @@ std::string Utf8(const unsigned short* text) {
 
 class LocTextTest : public ::testing::Test {
 protected:
-    LocTextTest() { setting_.SetValue(install_.GetPath().string()); }
+    LocTextTest() { setting_.SetValue(install_.Path().string()); }
 
     void WriteLanguage(const std::string& code, const std::string& bytes) {
         install_.WriteFile("data/loc/" + code + "_loc.txt", bytes);

@@ -42,9 +42,9 @@ TEST_F(ServerPipeTest, FailuresReachTheListenerAsTheInvalidHandle) {
     for (unsigned int id = 1; id <= 3; ++id) session_.GetHalyxServer(id, &server, 7, 1);
     for (int i = 0; i < 3; ++i) NextRequest();
 
-    launcher_.SendBytes(FakeLauncher::Frame(ServerAnswer(1, wire::GetOsiRsp::Failed, &existing)) +
-                        FakeLauncher::Frame(ServerAnswer(2, wire::GetOsiRsp::Ok, nullptr)) +
-                        FakeLauncher::Frame(ServerAnswer(3, wire::GetOsiRsp::Ok, &missing)));
+    launcher_.SendBytes(Frame(ServerAnswer(1, wire::GetOsiRsp::Failed, &existing)) +
+                        Frame(ServerAnswer(2, wire::GetOsiRsp::Ok, nullptr)) +
+                        Frame(ServerAnswer(3, wire::GetOsiRsp::Ok, &missing)));
     ASSERT_TRUE(Pump([&] { return server.calls.size() == 3; }));
     for (const ServerCall& call : server.calls) EXPECT_EQ(call.pipe, InvalidPipe());
     EXPECT_EQ(productServer.Accept(Wait(50)), nullptr) << "a failed answer opens nothing";
@@ -82,8 +82,8 @@ TEST_F(ServerPipeTest, NoPipeIsOpenedForAnAnswerNobodyWaitsFor) {
     ServerListener server;
     session_.GetHalyxServer(78, &server, 7, 1);
     NextRequest();
-    launcher_.SendBytes(FakeLauncher::Frame(ServerAnswer(77, wire::GetOsiRsp::Ok, &name)) +
-                        FakeLauncher::Frame(ServerAnswer(78, wire::GetOsiRsp::Ok, &missing)));
+    launcher_.SendBytes(Frame(ServerAnswer(77, wire::GetOsiRsp::Ok, &name)) +
+                        Frame(ServerAnswer(78, wire::GetOsiRsp::Ok, &missing)));
     ASSERT_TRUE(Pump([&] { return !server.calls.empty(); }));
     EXPECT_EQ(orphan.Accept(Wait(50)), nullptr);
 }

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "FakeLauncher.h"
-#include "LogCapture.h"
-#include "RecordingListeners.h"
 #include "WireAnswers.h"
 #include "kx/halyxdll/halyxdll_internal.h"
+#include "kx/testing/LogCapture.h"
+#include "kx/testing/RecordingListeners.h"
 
 namespace halyxdll_test {
+
+using kx::testing::LogCapture;
 
 // A session in this process beside a fake launcher that serves the launcher's pipe.
 class SessionTest : public ::testing::Test {

@@ -26,14 +26,14 @@ TEST_F(RequestTest, EachRequestGoesOutAsExactlyOneFrame) {
     wire::Req expected = Request(1);
     expected.mutable_getlogindetails();
     NextRequest(&frame);
-    EXPECT_EQ(frame, FakeLauncher::Frame(expected));
+    EXPECT_EQ(frame, Frame(expected));
 
     session_.GetSavegameReader(2, &reader, 7, 3);
     expected = Request(2);
     expected.mutable_startreadsavegame()->set_productid(7);
     expected.mutable_startreadsavegame()->set_slotid(3);
     NextRequest(&frame);
-    EXPECT_EQ(frame, FakeLauncher::Frame(expected));
+    EXPECT_EQ(frame, Frame(expected));
 
     session_.GetSavegameWriter(3, &writer, 7, 4, true);
     expected = Request(3);
@@ -41,27 +41,27 @@ TEST_F(RequestTest, EachRequestGoesOutAsExactlyOneFrame) {
     expected.mutable_startwritesavegame()->set_slotid(4);
     expected.mutable_startwritesavegame()->set_overwriteexisting(true);
     NextRequest(&frame);
-    EXPECT_EQ(frame, FakeLauncher::Frame(expected));
+    EXPECT_EQ(frame, Frame(expected));
 
     session_.GetSavegameList(4, &list, 7);
     expected = Request(4);
     expected.mutable_listsavegames()->set_productid(7);
     NextRequest(&frame);
-    EXPECT_EQ(frame, FakeLauncher::Frame(expected));
+    EXPECT_EQ(frame, Frame(expected));
 
     session_.RemoveSavegame(5, &remove, 7, 6);
     expected = Request(5);
     expected.mutable_removesavegame()->set_productid(7);
     expected.mutable_removesavegame()->set_slotid(6);
     NextRequest(&frame);
-    EXPECT_EQ(frame, FakeLauncher::Frame(expected));
+    EXPECT_EQ(frame, Frame(expected));
 
     session_.GetHalyxServer(6, &server, 7, 8);
     expected = Request(6);
     expected.mutable_getosi()->set_productid(7);
     expected.mutable_getosi()->set_subproductid(8);
     NextRequest(&frame);
-    EXPECT_EQ(frame, FakeLauncher::Frame(expected));
+    EXPECT_EQ(frame, Frame(expected));
     EXPECT_EQ(frame.substr(0, 4), std::string("\0\0\0\x08", 4)) << "length first, big-endian";
 
     EXPECT_TRUE(login.calls.empty() && reader.calls.empty() && writer.calls.empty() &&
@@ -121,9 +121,8 @@ TEST_F(RequestTest, AnswerToARequestWithoutListenerIsConsumedSilently) {
     NextRequest();
     NextRequest();
 
-    launcher_.SendBytes(
-        FakeLauncher::Frame(OpenReadAnswer(21, 7, 2, wire::StartReadSavegameRsp::Ok)) +
-        FakeLauncher::Frame(RemoveAnswer(22, wire::RemoveSavegameRsp::Ok)));
+    launcher_.SendBytes(Frame(OpenReadAnswer(21, 7, 2, wire::StartReadSavegameRsp::Ok)) +
+                        Frame(RemoveAnswer(22, wire::RemoveSavegameRsp::Ok)));
     ASSERT_TRUE(Pump([&] { return !remove.calls.empty(); }));
     EXPECT_EQ(remove.calls[0].requestId, 22u);
 }
@@ -137,8 +136,7 @@ TEST_F(RequestTest, SecondListenerUnderTheSameIdReplacesTheFirst) {
     EXPECT_TRUE(NextRequest().has_listsavegames());
     EXPECT_TRUE(NextRequest().has_listsavegames()) << "both requests go out";
 
-    launcher_.SendBytes(FakeLauncher::Frame(ListAnswer(31, {})) +
-                        FakeLauncher::Frame(ListAnswer(31, {})));
+    launcher_.SendBytes(Frame(ListAnswer(31, {})) + Frame(ListAnswer(31, {})));
     ASSERT_TRUE(Pump([&] { return !second.calls.empty(); }));
     PumpFor(&session_, 50);
     EXPECT_TRUE(first.calls.empty());

@@ -17,10 +17,9 @@ TEST_F(DispatchTest, WaitingAnswersAreServedByOneUpdateInArrivalOrder) {
     for (unsigned int id = 1; id <= 3; ++id) session_.GetSavegameReader(id, &reader, 7, id);
     for (int i = 0; i < 3; ++i) NextRequest();
 
-    launcher_.SendBytes(
-        FakeLauncher::Frame(OpenReadAnswer(3, 7, 3, wire::StartReadSavegameRsp::NotFound)) +
-        FakeLauncher::Frame(OpenReadAnswer(1, 7, 1, wire::StartReadSavegameRsp::NotFound)) +
-        FakeLauncher::Frame(OpenReadAnswer(2, 7, 2, wire::StartReadSavegameRsp::NotFound)));
+    launcher_.SendBytes(Frame(OpenReadAnswer(3, 7, 3, wire::StartReadSavegameRsp::NotFound)) +
+                        Frame(OpenReadAnswer(1, 7, 1, wire::StartReadSavegameRsp::NotFound)) +
+                        Frame(OpenReadAnswer(2, 7, 2, wire::StartReadSavegameRsp::NotFound)));
     ASSERT_TRUE(Pump([&] { return !reader.calls.empty(); }));
     ASSERT_EQ(reader.calls.size(), 3u);
     EXPECT_EQ(reader.calls[0].requestId, 3u);
@@ -37,16 +36,15 @@ TEST_F(DispatchTest, FramesSplitAnywhereOrSharingWritesAreAllDelivered) {
 
     // One frame a byte at a time, then one write holding a whole frame and the first part of
     // the next, then the rest of it together with one more frame.
-    const std::string first = FakeLauncher::Frame(RemoveAnswer(1, wire::RemoveSavegameRsp::Ok));
+    const std::string first = Frame(RemoveAnswer(1, wire::RemoveSavegameRsp::Ok));
     for (char byte : first) {
         launcher_.SendBytes(std::string(1, byte));
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         KxHalyxdllUpdate(&session_);
     }
-    const std::string rest =
-        FakeLauncher::Frame(RemoveAnswer(2, wire::RemoveSavegameRsp::NotFound)) +
-        FakeLauncher::Frame(RemoveAnswer(3, wire::RemoveSavegameRsp::Locked)) +
-        FakeLauncher::Frame(RemoveAnswer(4, wire::RemoveSavegameRsp::Failed));
+    const std::string rest = Frame(RemoveAnswer(2, wire::RemoveSavegameRsp::NotFound)) +
+                             Frame(RemoveAnswer(3, wire::RemoveSavegameRsp::Locked)) +
+                             Frame(RemoveAnswer(4, wire::RemoveSavegameRsp::Failed));
     const std::size_t cut = rest.size() / 2 + 1;
     launcher_.SendBytes(rest.substr(0, cut));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -90,8 +88,8 @@ TEST_F(DispatchTest, LoginDetailsAreDecodedAndDeliveredOnce) {
 
     // "Jörg", a password with a character beyond the first plane, a plain CD key.
     const std::string password = "p\xc3\xa4ss\xf0\x9f\x98\x80";
-    launcher_.SendBytes(FakeLauncher::Frame(LoginAnswer(8, "J\xc3\xb6rg", password, "AB-12")) +
-                        FakeLauncher::Frame(LoginAnswer(8, "again", "again", "again")));
+    launcher_.SendBytes(Frame(LoginAnswer(8, "J\xc3\xb6rg", password, "AB-12")) +
+                        Frame(LoginAnswer(8, "again", "again", "again")));
     ASSERT_TRUE(Pump([&] { return !login.calls.empty(); }));
     PumpFor(&session_, 50);
     ASSERT_EQ(login.calls.size(), 1u) << "the second answer finds no entry";
@@ -113,9 +111,9 @@ TEST_F(DispatchTest, ListenerThatCallsUpdateMeetsTheNextAnswerWhole) {
     session_.GetLoginDetails(2, &login);
     NextRequest();
     NextRequest();
-    launcher_.SendBytes(FakeLauncher::Frame(LoginAnswer(1, "a user name longer than sso",
-                                                        "first password", "K-1")) +
-                        FakeLauncher::Frame(LoginAnswer(2, "second", "pw", "K-2")));
+    launcher_.SendBytes(
+        Frame(LoginAnswer(1, "a user name longer than sso", "first password", "K-1")) +
+        Frame(LoginAnswer(2, "second", "pw", "K-2")));
     ASSERT_TRUE(Pump([&] { return login.calls.size() == 2; }));
     EXPECT_EQ(login.calls[0].requestId, 1u);
     EXPECT_EQ(login.calls[0].userName, "a user name longer than sso");
@@ -141,7 +139,7 @@ TEST_F(DispatchTest, ListenerPumpingUpdateWhileTheLauncherGoesAwayEndsBothUpdate
     for (unsigned int id = 1; id <= 3; ++id) {
         session_.GetLoginDetails(id, &login);
         NextRequest();
-        answers += FakeLauncher::Frame(LoginAnswer(id, "user", "pw", "key"));
+        answers += Frame(LoginAnswer(id, "user", "pw", "key"));
     }
     launcher_.SendBytes(answers);
     ASSERT_TRUE(Pump([&] { return !login.calls.empty(); }));
@@ -159,14 +157,14 @@ TEST_F(DispatchTest, DroppedFramesCountAgainstTheUpdateBudget) {
     std::string stream;
     const std::string garbage = {'\0', '\0', '\0', '\1', '\xFF'};
     for (unsigned int i = 0; i < HalyxSessionData::kMaxAnswersPerUpdate; ++i) stream += garbage;
-    launcher_.SendBytes(stream + FakeLauncher::Frame(LoginAnswer(5, "user", "pw", "key")));
+    launcher_.SendBytes(stream + Frame(LoginAnswer(5, "user", "pw", "key")));
     // Time for every byte to arrive: the first Update must stop at its budget all the same.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     session_.Update();
     EXPECT_TRUE(login.calls.empty()) << "the answer behind a full budget of garbage waits";
     ASSERT_TRUE(Pump([&] { return !login.calls.empty(); }));
-    EXPECT_LE(LogCapture::Get().Count("Dropped"),
-              static_cast<int>(kx::clientbox::DropLog::kLinesInFull) + 1);
+    EXPECT_LE(LogCapture::Get().Matching("Dropped").size(),
+              kx::clientbox::DropLog::kLinesInFull + 1);
 }
 
 // An answer over a bound is dropped before it is decoded, with one line; the next one arrives.
@@ -178,11 +176,10 @@ TEST_F(DispatchTest, AListAnswerOverItsBoundIsDroppedWithOneLine) {
     NextRequest();
     NextRequest();
     std::vector<ListEntry> entries(kx::halyxdll::kMaxListedSavegames + 1, ListEntry{"", 1, 0});
-    launcher_.SendBytes(FakeLauncher::Frame(ListAnswer(6, entries)) +
-                        FakeLauncher::Frame(ListAnswer(7, {{"one", 1, 10}})));
+    launcher_.SendBytes(Frame(ListAnswer(6, entries)) + Frame(ListAnswer(7, {{"one", 1, 10}})));
     ASSERT_TRUE(Pump([&] { return !list.calls.empty(); }));
     EXPECT_EQ(list.calls[0].requestId, 7u);
-    EXPECT_EQ(LogCapture::Get().Count("lists too many savegames"), 1);
+    EXPECT_EQ(LogCapture::Get().Matching("lists too many savegames").size(), 1u);
 }
 
 // A part too large to keep around is served like any other, and so is the part after it.
@@ -216,8 +213,8 @@ TEST_F(DispatchTest, LoginDetailsAnswerForANullListenerIsDropped) {
     NextRequest();
     NextRequest();
 
-    launcher_.SendBytes(FakeLauncher::Frame(LoginAnswer(8, "user", "password", "key")) +
-                        FakeLauncher::Frame(RemoveAnswer(9, wire::RemoveSavegameRsp::Ok)));
+    launcher_.SendBytes(Frame(LoginAnswer(8, "user", "password", "key")) +
+                        Frame(RemoveAnswer(9, wire::RemoveSavegameRsp::Ok)));
     ASSERT_TRUE(Pump([&] { return !remove.calls.empty(); }));
 }
 
@@ -232,13 +229,12 @@ TEST_F(DispatchTest, AnswerWithoutAServedSlotIsDroppedWithOneLogLine) {
     wire::Rsp stopRead;
     stopRead.set_requestid(5);
     stopRead.mutable_stopreadsavegame();
-    launcher_.SendBytes(
-        FakeLauncher::Frame(empty) + FakeLauncher::Frame(stopRead) +
-        FakeLauncher::Frame(OpenReadAnswer(5, 7, 1, wire::StartReadSavegameRsp::NotFound)));
+    launcher_.SendBytes(Frame(empty) + Frame(stopRead) +
+                        Frame(OpenReadAnswer(5, 7, 1, wire::StartReadSavegameRsp::NotFound)));
     ASSERT_TRUE(Pump([&] { return !reader.calls.empty(); }));
     EXPECT_EQ(reader.calls.size(), 1u);
     EXPECT_EQ(reader.calls[0].result, 1u) << "the entry waited for the answer it serves";
-    EXPECT_EQ(LogCapture::Get().Count("carries nothing this library serves"), 2);
+    EXPECT_EQ(LogCapture::Get().Matching("carries nothing this library serves").size(), 2u);
 }
 
 TEST_F(DispatchTest, ConnectionThatClosedIsDroppedWithItsBufferedAnswerAndEntries) {
@@ -263,9 +259,8 @@ TEST_F(DispatchTest, ConnectionThatClosedIsDroppedWithItsBufferedAnswerAndEntrie
     ReaderListener fresh;
     session_.GetSavegameReader(6, &fresh, 7, 1);
     NextRequest();
-    launcher_.SendBytes(
-        FakeLauncher::Frame(OpenReadAnswer(5, 7, 1, wire::StartReadSavegameRsp::SlotLocked)) +
-        FakeLauncher::Frame(OpenReadAnswer(6, 7, 1, wire::StartReadSavegameRsp::SlotLocked)));
+    launcher_.SendBytes(Frame(OpenReadAnswer(5, 7, 1, wire::StartReadSavegameRsp::SlotLocked)) +
+                        Frame(OpenReadAnswer(6, 7, 1, wire::StartReadSavegameRsp::SlotLocked)));
     ASSERT_TRUE(Pump([&] { return !fresh.calls.empty(); }));
     EXPECT_TRUE(reader.calls.empty());
 }

@@ -13,9 +13,8 @@ namespace halyxdll_test {
 namespace {
 
 using hostile_test::BytesField;
-using hostile_test::Prefix;
-using hostile_test::RawFrame;
 using hostile_test::VarintField;
+using kx::testing::LengthPrefix;
 
 using BadFramesTest = SessionTest;
 
@@ -59,8 +58,8 @@ TEST_F(BadFramesTest, LengthOfZeroOrAbove64MiBDropsTheConnectionAndWhatFollowsIt
         Connect();
         LogCapture::Get().Clear();
         // The answer behind the refused prefix belongs to the refused frame: never delivered.
-        launcher_.SendBytes(Prefix(length) + FakeLauncher::Frame(OpenReadAnswer(
-                                                 5, 7, 1, wire::StartReadSavegameRsp::NotFound)));
+        launcher_.SendBytes(LengthPrefix(length) +
+                            Frame(OpenReadAnswer(5, 7, 1, wire::StartReadSavegameRsp::NotFound)));
         ASSERT_TRUE(WaitConnectionClosed());
         session_.Update();
         EXPECT_EQ(State().GetConnection(), nullptr) << "dropped by the next Update";
@@ -87,13 +86,11 @@ TEST_F(BadFramesTest, BodiesThatDoNotParseAreDroppedOneLineEachAndTheNextAnswers
         VarintField(1, 5) + std::string("\x00", 1),  // field number 0
     };
     std::string first;
-    for (const std::string& body : bad) first += RawFrame(body);
-    launcher_.SendBytes(first +
-                        FakeLauncher::Frame(RemoveAnswer(5, wire::RemoveSavegameRsp::NotFound)));
+    for (const std::string& body : bad) first += Frame(body);
+    launcher_.SendBytes(first + Frame(RemoveAnswer(5, wire::RemoveSavegameRsp::NotFound)));
     ASSERT_TRUE(Pump([&] { return !remove.calls.empty(); }));
     // A later write: the connection went on after the bad frames.
-    launcher_.SendBytes(RawFrame(bad[0]) +
-                        FakeLauncher::Frame(RemoveAnswer(6, wire::RemoveSavegameRsp::Locked)));
+    launcher_.SendBytes(Frame(bad[0]) + Frame(RemoveAnswer(6, wire::RemoveSavegameRsp::Locked)));
     ASSERT_TRUE(Pump([&] { return remove.calls.size() == 2; }));
     EXPECT_EQ(remove.calls[0].requestId, 5u);
     EXPECT_EQ(remove.calls[1].requestId, 6u);
@@ -146,7 +143,7 @@ TEST_F(BadFramesTest, AnswersMissingARequiredFieldAreDropped) {
     std::string bytes;
     for (const wire::Rsp& answer : broken) {
         ASSERT_FALSE(answer.IsInitialized());
-        bytes += FakeLauncher::Frame(answer);
+        bytes += Frame(answer);
     }
     launcher_.SendBytes(bytes);
     PumpFor(&session_, 50);
@@ -155,14 +152,13 @@ TEST_F(BadFramesTest, AnswersMissingARequiredFieldAreDropped) {
                 remove.calls.empty());
     EXPECT_EQ(std::string(buffer, 4), "####") << "a read part that did not parse copied bytes";
 
-    launcher_.SendBytes(
-        FakeLauncher::Frame(LoginAnswer(11, "user", "password", "key")) +
-        FakeLauncher::Frame(ServerAnswer(12, wire::GetOsiRsp::Failed, nullptr)) +
-        FakeLauncher::Frame(OpenReadAnswer(13, 7, 1, wire::StartReadSavegameRsp::NotFound)) +
-        FakeLauncher::Frame(WriteAnswer(14, wire::WriteSavegameRsp::Ok, 3)) +
-        FakeLauncher::Frame(ListAnswer(15, {{"one", 1, 10}})) +
-        FakeLauncher::Frame(ReadPartAnswer(16, "abcd", 0, true)) +
-        FakeLauncher::Frame(RemoveAnswer(17, wire::RemoveSavegameRsp::Ok)));
+    launcher_.SendBytes(Frame(LoginAnswer(11, "user", "password", "key")) +
+                        Frame(ServerAnswer(12, wire::GetOsiRsp::Failed, nullptr)) +
+                        Frame(OpenReadAnswer(13, 7, 1, wire::StartReadSavegameRsp::NotFound)) +
+                        Frame(WriteAnswer(14, wire::WriteSavegameRsp::Ok, 3)) +
+                        Frame(ListAnswer(15, {{"one", 1, 10}})) +
+                        Frame(ReadPartAnswer(16, "abcd", 0, true)) +
+                        Frame(RemoveAnswer(17, wire::RemoveSavegameRsp::Ok)));
     ASSERT_TRUE(Pump([&] { return !remove.calls.empty(); }));
     EXPECT_EQ(login.calls.size(), 1u);
     EXPECT_EQ(server.calls.size(), 1u);
@@ -174,8 +170,9 @@ TEST_F(BadFramesTest, AnswersMissingARequiredFieldAreDropped) {
     EXPECT_EQ(std::string(buffer, 4), "abcd");
     EXPECT_EQ(ErrorLines("does not parse"), 8);
     // The one line names what is missing, and it is the only one.
-    EXPECT_EQ(LogCapture::Get().Count("missing required fields: getLoginDetails.cdkey"), 1);
-    EXPECT_EQ(LogCapture::Get().Count("missing required fields: requestId"), 1);
+    EXPECT_EQ(LogCapture::Get().Matching("missing required fields: getLoginDetails.cdkey").size(),
+              1u);
+    EXPECT_EQ(LogCapture::Get().Matching("missing required fields: requestId").size(), 1u);
     EXPECT_EQ(protobufLines.Get(), 0);
 }
 
@@ -207,21 +204,21 @@ TEST_F(BadFramesTest, StatusValuesOutsideTheirEnumerationAreDropped) {
         VarintField(1, 25) + BytesField(12, VarintField(1, 4)),
     };
     std::string bytes;
-    for (const std::string& body : bodies) bytes += RawFrame(body);
-    launcher_.SendBytes(bytes + FakeLauncher::Frame(RemoveAnswer(25, wire::RemoveSavegameRsp::Ok)));
+    for (const std::string& body : bodies) bytes += Frame(body);
+    launcher_.SendBytes(bytes + Frame(RemoveAnswer(25, wire::RemoveSavegameRsp::Ok)));
     ASSERT_TRUE(Pump([&] { return !remove.calls.empty(); }));
     EXPECT_EQ(remove.calls[0].value, 0u);
     PumpFor(&session_, 20);
     EXPECT_TRUE(server.calls.empty() && reader.calls.empty() && writer.calls.empty() &&
                 write.calls.empty());
     EXPECT_EQ(ErrorLines("does not parse"), 6);
-    EXPECT_EQ(LogCapture::Get().Count("missing required fields: startReadSavegame.status"), 2);
+    EXPECT_EQ(
+        LogCapture::Get().Matching("missing required fields: startReadSavegame.status").size(), 2u);
     EXPECT_EQ(protobufLines.Get(), 0);
 
     // The entries still wait, and take answers with known values.
-    launcher_.SendBytes(
-        FakeLauncher::Frame(OpenReadAnswer(22, 7, 1, wire::StartReadSavegameRsp::NotFound)) +
-        FakeLauncher::Frame(OpenWriteAnswer(23, 7, 1, wire::StartWriteSavegameRsp::SlotLocked)));
+    launcher_.SendBytes(Frame(OpenReadAnswer(22, 7, 1, wire::StartReadSavegameRsp::NotFound)) +
+                        Frame(OpenWriteAnswer(23, 7, 1, wire::StartWriteSavegameRsp::SlotLocked)));
     ASSERT_TRUE(Pump([&] { return !reader.calls.empty() && !writer.calls.empty(); }));
     EXPECT_EQ(reader.calls[0].result, 1u);
     EXPECT_EQ(writer.calls[0].result, 2u);
@@ -239,9 +236,9 @@ TEST_F(BadFramesTest, UnknownSlotsAreIgnoredAndAnAnswerWithOnlyThoseIsDropped) {
 
     const std::string unknownSlot = BytesField(13, VarintField(1, 9));
     const std::string removeSlot = BytesField(12, VarintField(1, 1));
-    launcher_.SendBytes(RawFrame(VarintField(1, 31) + unknownSlot) +
-                        RawFrame(VarintField(1, 32) + unknownSlot + removeSlot) +
-                        FakeLauncher::Frame(RemoveAnswer(31, wire::RemoveSavegameRsp::Locked)));
+    launcher_.SendBytes(Frame(VarintField(1, 31) + unknownSlot) +
+                        Frame(VarintField(1, 32) + unknownSlot + removeSlot) +
+                        Frame(RemoveAnswer(31, wire::RemoveSavegameRsp::Locked)));
     ASSERT_TRUE(Pump([&] { return remove.calls.size() == 2; }));
     EXPECT_EQ(remove.calls[0].requestId, 32u);
     EXPECT_EQ(remove.calls[0].value, 1u);

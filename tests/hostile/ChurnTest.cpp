@@ -9,23 +9,25 @@
 
 #include <gtest/gtest.h>
 
-#include "DevLauncher.h"
 #include "ProcessResources.h"
 #include "kx/clientbox/Buffer.h"
 #include "kx/testing/PipeEnd.h"
+#include "kx/halyxdll/halyxdll_internal.h"
+#include "kx/testing/LauncherGameFixture.h"
 
 namespace hostile_test {
 namespace {
 
 using namespace kx::halyxdll;
 using kx::clientbox::Buffer;
+using kx::testing::LauncherGameFixture;
 
 // Request ids of the game: a ring above the library's own id 1.
 constexpr unsigned int kFirstId = 100;
 constexpr unsigned int kIdRing = 32;
 // A new batch of requests goes out while fewer answers than this are due.
 constexpr int kMaxDue = 4;
-constexpr unsigned int kProduct = DevLauncher::kServerProduct;
+constexpr unsigned int kProduct = LauncherGameFixture::kProduct;
 constexpr unsigned int kReadSize = 256;
 // Launcher restarts counted after the warm-up (a few seconds natively, under 40 s under Wine).
 constexpr int kChurnRounds = 100;
@@ -44,6 +46,8 @@ class ChurningGame : IGetHalyxServerListener,
                      ISavegameWriteListener,
                      IRemoveSavegameListener {
 public:
+    // Plays on `session`, which must outlive the game.
+    explicit ChurningGame(HalyxSession& session) : session_(session) {}
     ~ChurningGame() { CloseReaders(); }
 
     // One frame: reconnect or ask for more, then Update.
@@ -144,7 +148,7 @@ private:
     void OnSavegameWrite(unsigned int, unsigned int) override { Answered(); }
     void OnRemoveSavegame(unsigned int, unsigned int) override { Answered(); }
 
-    HalyxSession session_;
+    HalyxSession& session_;
     unsigned int next_ = 0;
     int due_ = 0;
     long answers_ = 0;
@@ -162,21 +166,21 @@ void Print(const char* when, const ProcessResources& counts) {
                 static_cast<long long>(counts.heapBytes));
 }
 
-class ChurnTest : public ::testing::Test {
+class ChurnTest : public LauncherGameFixture {
 protected:
-    // Nothing has started a thread yet: neither the launcher object nor the game does.
-    ChurnTest() { PrepareHeapCount(); }
+    // Before the first test's fixture: nothing has started a thread yet.
+    static void SetUpTestSuite() { PrepareHeapCount(); }
 
     // Starts the launcher, lets the game take `answers` more answers on the new connection,
     // kills the launcher while requests are due, and runs frames until the session has dropped
     // the connection.
     void Round(long answers) {
-        ASSERT_TRUE(launcher_.Start());
+        ASSERT_TRUE(StartLauncher());
         const long target = game_.Answers() + answers;
         ASSERT_TRUE(Frames([&] { return game_.Connected() && game_.Answers() >= target; }))
             << "the game got no answers; the launcher's log:\n"
-            << launcher_.Log();
-        launcher_.Kill();
+            << LauncherLogText();
+        KillLauncher();
         ASSERT_TRUE(
             Frames([&] { return HalyxSessionData::Current()->GetConnection() == nullptr; }));
     }
@@ -210,8 +214,7 @@ protected:
         return last;
     }
 
-    DevLauncher launcher_;
-    ChurningGame game_;
+    ChurningGame game_{*session_};
 };
 
 TEST_F(ChurnTest, LauncherKilledAndRestartedWhileTheGameKeepsRequesting) {

@@ -14,7 +14,7 @@ TEST_F(FloodingLauncherTest, OneUpdateServesAtMostItsShareAndTheNextOnesTheRestI
     std::string answers;
     for (unsigned int id = 1; id <= total; ++id) {
         session_.RemoveSavegame(id, &remove, 7, 1);
-        answers += FakeLauncher::Frame(RemoveAnswer(id, wire::RemoveSavegameRsp::NotFound));
+        answers += Frame(RemoveAnswer(id, wire::RemoveSavegameRsp::NotFound));
     }
     launcher_.SendBytes(answers);
     // Every answer is complete before the first Update.
@@ -37,7 +37,7 @@ TEST_F(FloodingLauncherTest, UpdateReturnsWhileTheLauncherKeepsSending) {
     std::string answers;
     for (unsigned int id = 1; id <= total; ++id) {
         session_.RemoveSavegame(id, &remove, 7, 1);
-        answers += FakeLauncher::Frame(RemoveAnswer(id, wire::RemoveSavegameRsp::NotFound));
+        answers += Frame(RemoveAnswer(id, wire::RemoveSavegameRsp::NotFound));
     }
     std::thread flood([&] { launcher_.SendBytes(answers); });
     // Each Update hands control back after its share, however much is still arriving; no

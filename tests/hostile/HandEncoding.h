@@ -4,7 +4,8 @@
 #include <string>
 
 // Wire bytes written by hand, for answers that no well-behaved encoder produces: values outside
-// an enumeration, fields this library does not know, prefixes that lie about the length.
+// an enumeration, fields this library does not know. Frames and length prefixes (also ones that
+// lie about the length) come from kx/testing/Frame.h.
 namespace hostile_test {
 
 inline std::string Varint(std::uint64_t value) {
@@ -25,17 +26,6 @@ inline std::string VarintField(unsigned number, std::uint64_t value) {
 // A length-delimited field: its key (wire type 2), the length and the bytes.
 inline std::string BytesField(unsigned number, const std::string& bytes) {
     return Varint((number << 3) | 2) + Varint(bytes.size()) + bytes;
-}
-
-// The 4-byte big-endian prefix `length`, whatever the body that follows.
-inline std::string Prefix(std::uint32_t length) {
-    return {static_cast<char>(length >> 24), static_cast<char>(length >> 16),
-            static_cast<char>(length >> 8), static_cast<char>(length)};
-}
-
-// A frame around `body`, its prefix telling the body's true length.
-inline std::string RawFrame(const std::string& body) {
-    return Prefix(static_cast<std::uint32_t>(body.size())) + body;
 }
 
 }  // namespace hostile_test

@@ -1,8 +1,11 @@
 // The C interface end to end: a program compiled as C against the development launcher.
-#include "LauncherGameFixture.h"
+#include "kx/testing/LauncherGameFixture.h"
 
 namespace integration_test {
 namespace {
+
+using namespace halyxdll_test;
+using kx::testing::LauncherGameFixture;
 
 TEST_F(LauncherGameFixture, CProgramGoesThroughEveryConversation) {
     ASSERT_TRUE(StartLauncher());

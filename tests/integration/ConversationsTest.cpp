@@ -1,11 +1,12 @@
 // Every conversation a game has with the launcher, once each, end to end: the real library in
 // this process against the real development launcher process.
-#include "LauncherGameFixture.h"
 #include "kx/halyxclient/ServerPipe.h"
+#include "kx/testing/LauncherGameFixture.h"
 
 namespace integration_test {
 namespace {
 
+using namespace halyxdll_test;
 using kx::halyxclient::ClosePipe;
 using kx::halyxclient::IsOpenPipe;
 using kx::halyxclient::SendAndReceive;
@@ -15,7 +16,7 @@ constexpr unsigned int kPartSize = 4096;
 constexpr unsigned int kSaveSize = 5 * kPartSize + 123;
 constexpr unsigned int kSlot = 3;
 
-using LauncherConversations = LauncherGameFixture;
+using LauncherConversations = kx::testing::LauncherGameFixture;
 
 TEST_F(LauncherConversations, LoginDetailsAndTheServerPipe) {
     ASSERT_TRUE(StartLauncher());

@@ -1,11 +1,13 @@
 // The launcher going away and coming back under a game that keeps running: what a restart
 // keeps, what a crash in the middle of a write leaves, and which requests are answered.
-#include "LauncherGameFixture.h"
+#include "kx/testing/LauncherGameFixture.h"
 
 namespace integration_test {
 namespace {
 
-using LauncherRestart = LauncherGameFixture;
+using namespace halyxdll_test;
+
+using LauncherRestart = kx::testing::LauncherGameFixture;
 
 TEST_F(LauncherRestart, KeptSavegamesOutliveItAndDiscardedOnesLeaveNothing) {
     ASSERT_TRUE(StartLauncher());

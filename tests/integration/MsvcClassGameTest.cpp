@@ -11,16 +11,17 @@
 #include <string>
 
 #include "InstallDirSetting.h"
-#include "LauncherProcess.h"
-#include "ScratchDir.h"
+#include "kx/testing/LauncherProcess.h"
+#include "kx/testing/TempDirectory.h"
+#include "kx/testing/WholeFile.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using kx::devlauncher::testing::LauncherProcess;
-using kx::devlauncher::testing::ReadWholeFile;
-using kx::devlauncher::testing::ScratchDir;
-using kx::devlauncher::testing::WriteWholeFile;
+using kx::testing::ReadWholeFile;
+using kx::testing::TempDirectory;
+using kx::testing::WriteWholeFile;
 
 constexpr std::chrono::seconds kPatience(120);
 
@@ -32,7 +33,7 @@ bool Contains(const std::string& text, const std::string& part) {
 }
 
 TEST(MsvcClassGame, GoesThroughEveryConversationThroughTheDecoratedExports) {
-    ScratchDir dir;
+    TempDirectory dir;
     // Login details beyond ASCII; the product the game asks a server pipe for.
     WriteWholeFile(dir.Path() / "launcher.conf",
                    std::string("username = J\xC3\xBCrgen\n"
@@ -69,16 +70,17 @@ TEST(MsvcClassGame, GoesThroughEveryConversationThroughTheDecoratedExports) {
     // Kept in the test's working directory of the build tree, where scripts/test.sh shows it.
     WriteWholeFile(fs::absolute("msvc_class_game-transcript.txt"), transcript);
 
-    EXPECT_EQ(code, std::optional<int>(0)) << "the launcher's log:\n"
-                                           << ReadWholeFile(launcherLog);
+    EXPECT_EQ(code, std::optional<int>(0)) << "the launcher's log:\n" << ReadWholeFile(launcherLog);
     EXPECT_TRUE(Contains(transcript, "called directly: returns this"));
-    EXPECT_TRUE(Contains(transcript, "user name \"J\xC3\xBCrgen\", password "
-                                     "\"\xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C\", "
-                                     "CD key \"KEY-7-\xC3\x85\""));
+    EXPECT_TRUE(Contains(transcript,
+                         "user name \"J\xC3\xBCrgen\", password "
+                         "\"\xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C\", "
+                         "CD key \"KEY-7-\xC3\x85\""));
     EXPECT_TRUE(Contains(transcript, "the echo service sent back"));
     EXPECT_TRUE(Contains(transcript, "GetSavegameId 3, GetSize 10000"));
-    EXPECT_TRUE(Contains(transcript, "GetLocText(\"Title\", \"en\"): "
-                                     "\"Velmora \xE2\x80\x93 MSVC edition\""));
+    EXPECT_TRUE(Contains(transcript,
+                         "GetLocText(\"Title\", \"en\"): "
+                         "\"Velmora \xE2\x80\x93 MSVC edition\""));
     EXPECT_TRUE(Contains(transcript, "delete HalyxSession: destroyed"));
     EXPECT_TRUE(Contains(transcript, "every conversation done"));
 

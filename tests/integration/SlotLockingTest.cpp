@@ -1,17 +1,21 @@
 // Slot locks between two games: this process, and the sample game program as a second process
 // with a library and a launcher connection of its own.
-#include "LauncherGameFixture.h"
 #include "kx/halyxclient/ExitCodes.h"
+#include "kx/testing/LauncherGameFixture.h"
+#include "kx/testing/WholeFile.h"
 
 namespace integration_test {
 namespace {
 
+using namespace halyxdll_test;
 using kx::halyxclient::kExitLocked;
 using kx::halyxclient::kExitOk;
+using kx::testing::ReadWholeFile;
+using kx::testing::WriteWholeFile;
 
 constexpr unsigned int kSlot = 5;
 
-class SlotLocking : public LauncherGameFixture {
+class SlotLocking : public kx::testing::LauncherGameFixture {
 protected:
     // The other game reads the slot into `fetched_`.
     int OtherGets() {

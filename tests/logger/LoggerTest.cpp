@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "RecordingBackend.h"
 #include "kx/logger/LogRecord.h"
+#include "kx/testing/LogCapture.h"
 
 namespace {
 
@@ -17,15 +17,15 @@ using kx::common::kLogError;
 using kx::common::kLogInfo;
 using kx::common::Logger;
 using kx::common::LogRecord;
-using kx::testing::RecordingBackend;
+using kx::testing::LogCapture;
 
 constexpr char kRefusal[] =
     "Got logging request for something larger than buffer, refusing to log it";
 
 // Each test uses a logger number of its own: loggers are process-wide and never destroyed.
 // Sinks registered with a numbered logger must therefore outlive the test program.
-RecordingBackend& NewSink(int loggerNumber, int threshold) {
-    RecordingBackend* sink = new RecordingBackend();
+LogCapture& NewSink(int loggerNumber, int threshold) {
+    LogCapture* sink = new LogCapture();
     Logger& logger = Logger::Get(loggerNumber);
     logger.SetThreshold(threshold);
     logger.AddBackend(sink);
@@ -33,46 +33,46 @@ RecordingBackend& NewSink(int loggerNumber, int threshold) {
 }
 
 TEST(LoggerTest, ThresholdPassesLevelsAtOrBelowIt) {
-    RecordingBackend& sink = NewSink(1, kLogDebug);
+    LogCapture& sink = NewSink(1, kLogDebug);
     for (int level = kLogError; level <= 3; ++level) LogRecord(1, level, "f", level) << "x";
-    ASSERT_EQ(sink.records.size(), 3u);
+    ASSERT_EQ(sink.Lines().size(), 3u);
     for (int level = kLogError; level <= kLogDebug; ++level) {
-        EXPECT_EQ(sink.records[level].level, level);
+        EXPECT_EQ(sink.Lines()[level].level, level);
     }
 
     Logger::Get(1).SetThreshold(kLogError);
     LogRecord(1, kLogInfo, "f", 1) << "dropped";
-    EXPECT_EQ(sink.records.size(), 3u);
+    EXPECT_EQ(sink.Lines().size(), 3u);
 }
 
 TEST(LoggerTest, MessageOfExactlyTheBufferLessOneIsKept) {
-    RecordingBackend& sink = NewSink(2, kLogDebug);
+    LogCapture& sink = NewSink(2, kLogDebug);
     const std::string longest(Logger::kMessageBufferSize - 1, 'a');
     LogRecord(2, kLogDebug, "f", 1) << longest.c_str();
-    ASSERT_EQ(sink.records.size(), 1u);
-    EXPECT_EQ(sink.records[0].text, longest);
-    EXPECT_EQ(sink.records[0].level, kLogDebug);
+    ASSERT_EQ(sink.Lines().size(), 1u);
+    EXPECT_EQ(sink.Lines()[0].text, longest);
+    EXPECT_EQ(sink.Lines()[0].level, kLogDebug);
 }
 
 TEST(LoggerTest, MessageThatDoesNotFitIsRefusedAtErrorLevel) {
-    RecordingBackend& sink = NewSink(3, kLogDebug);
+    LogCapture& sink = NewSink(3, kLogDebug);
     const std::string tooLong(Logger::kMessageBufferSize, 'a');
     LogRecord(3, kLogDebug, "f", 7) << tooLong.c_str();
     Logger::Get(3).Message(kLogInfo, "g", 8, "%s%s", tooLong.c_str(), tooLong.c_str());
-    ASSERT_EQ(sink.records.size(), 2u);
-    for (const RecordingBackend::Record& record : sink.records) {
+    ASSERT_EQ(sink.Lines().size(), 2u);
+    for (const LogCapture::Line& record : sink.Lines()) {
         EXPECT_EQ(record.text, kRefusal);
         EXPECT_EQ(record.level, kLogError);
     }
-    EXPECT_EQ(sink.records[0].file, "f");
-    EXPECT_EQ(sink.records[0].line, 7);
+    EXPECT_EQ(sink.Lines()[0].file, "f");
+    EXPECT_EQ(sink.Lines()[0].line, 7);
 }
 
 TEST(LoggerTest, SinkAddedTwiceIsRegisteredOnceAndSinksRunInOrder) {
     Logger& logger = Logger::Get(4);
     logger.SetThreshold(kLogDebug);
     static std::vector<int> order;
-    struct OrderedSink : RecordingBackend {
+    struct OrderedSink : LogCapture {
         explicit OrderedSink(int id) : id_(id) {}
         void write(int, const char*, int, const char*) override { order.push_back(id_); }
         int id_;
@@ -88,21 +88,21 @@ TEST(LoggerTest, SinkAddedTwiceIsRegisteredOnceAndSinksRunInOrder) {
     EXPECT_EQ(order, (std::vector<int>{1, 2}));
 
     logger.Flush();
-    EXPECT_EQ(first->flushes, 1);
-    EXPECT_EQ(second->flushes, 1);
+    EXPECT_EQ(first->Flushes(), 1);
+    EXPECT_EQ(second->Flushes(), 1);
 }
 
 TEST(LoggerTest, RecordTextJoinsPiecesAndDecimals) {
-    RecordingBackend& sink = NewSink(5, kLogDebug);
+    LogCapture& sink = NewSink(5, kLogDebug);
     LogRecord(5, kLogError, "path/Loop.cpp", 99)
         << "ReadFileEx failed, error = " << -6 << "." << 4294967295u;
-    ASSERT_EQ(sink.records.size(), 1u);
-    EXPECT_EQ(sink.records[0].text, "ReadFileEx failed, error = -6.4294967295");
-    EXPECT_EQ(sink.records[0].file, "path/Loop.cpp");
-    EXPECT_EQ(sink.records[0].line, 99);
+    ASSERT_EQ(sink.Lines().size(), 1u);
+    EXPECT_EQ(sink.Lines()[0].text, "ReadFileEx failed, error = -6.4294967295");
+    EXPECT_EQ(sink.Lines()[0].file, "path/Loop.cpp");
+    EXPECT_EQ(sink.Lines()[0].line, 99);
     // Text with a percent sign is passed through, not taken as a format.
     LogRecord(5, kLogInfo, "f", 1) << "100%s %d";
-    EXPECT_EQ(sink.records[1].text, "100%s %d");
+    EXPECT_EQ(sink.Lines()[1].text, "100%s %d");
 }
 
 int CountedPiece(int* evaluations) {
@@ -112,22 +112,22 @@ int CountedPiece(int* evaluations) {
 
 TEST(LoggerTest, MacroBelowThresholdEvaluatesNothing) {
     // Logger 0 is the library's; this test program has no entry point that would configure it.
-    RecordingBackend& sink = NewSink(0, kLogInfo);
+    LogCapture& sink = NewSink(0, kLogInfo);
     int evaluations = 0;
     KX_LOG(kLogDebug) << "skipped " << CountedPiece(&evaluations);
     EXPECT_EQ(evaluations, 0);
-    EXPECT_TRUE(sink.records.empty());
+    EXPECT_TRUE(sink.Lines().empty());
 
     KX_LOG(kLogInfo) << "kept " << CountedPiece(&evaluations);
     EXPECT_EQ(evaluations, 1);
-    ASSERT_EQ(sink.records.size(), 1u);
-    EXPECT_EQ(sink.records[0].text, "kept 1");
-    EXPECT_NE(sink.records[0].file.find("LoggerTest.cpp"), std::string::npos);
+    ASSERT_EQ(sink.Lines().size(), 1u);
+    EXPECT_EQ(sink.Lines()[0].text, "kept 1");
+    EXPECT_NE(sink.Lines()[0].file.find("LoggerTest.cpp"), std::string::npos);
 
     KX_LOG_AT(kLogError, "fixed/Place.cpp", 321) << "at a fixed place";
-    ASSERT_EQ(sink.records.size(), 2u);
-    EXPECT_EQ(sink.records[1].file, "fixed/Place.cpp");
-    EXPECT_EQ(sink.records[1].line, 321);
+    ASSERT_EQ(sink.Lines().size(), 2u);
+    EXPECT_EQ(sink.Lines()[1].file, "fixed/Place.cpp");
+    EXPECT_EQ(sink.Lines()[1].line, 321);
 
     // The macro is one expression: it nests in an if without braces and keeps its else.
     bool elseTaken = false;
@@ -136,7 +136,7 @@ TEST(LoggerTest, MacroBelowThresholdEvaluatesNothing) {
     else
         elseTaken = true;
     EXPECT_TRUE(elseTaken);
-    EXPECT_EQ(sink.records.size(), 2u);
+    EXPECT_EQ(sink.Lines().size(), 2u);
 }
 
 TEST(LoggerTest, FirstUseFromManyThreadsCreatesOneLogger) {
@@ -150,7 +150,7 @@ TEST(LoggerTest, FirstUseFromManyThreadsCreatesOneLogger) {
 }
 
 TEST(LoggerTest, SinksSeeOneRecordAtATime) {
-    struct ExclusiveSink : RecordingBackend {
+    struct ExclusiveSink : LogCapture {
         void write(int, const char*, int, const char*) override {
             if (inside_.fetch_add(1) != 0) overlaps_.fetch_add(1);
             std::this_thread::yield();

@@ -6,13 +6,14 @@
 #include <vector>
 
 #include "RequestBuilders.h"
-#include "ScratchDir.h"
+#include "kx/testing/TempDirectory.h"
 
 namespace kx {
 namespace devlauncher {
 namespace {
 
-using namespace testing;  // request builders, ScratchDir
+using namespace testing;  // request builders
+using kx::testing::TempDirectory;
 
 // Keeps every answer; refuses answers once `capacity` have been taken.
 class RecordingSink : public AnswerSink {
@@ -76,7 +77,7 @@ protected:
         return data;
     }
 
-    ScratchDir dir_;
+    TempDirectory dir_;
     SavegameStore store_{dir_.Path(), "pipe"};
     SlotLocks locks_;
     LauncherConfig config_;

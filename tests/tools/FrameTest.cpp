@@ -3,17 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "HalyxDll.pb.h"
+#include "kx/testing/Frame.h"
 
 namespace kx {
 namespace devlauncher {
 namespace {
 
 namespace pb = protocol::halyxdll;
-
-std::string Header(std::uint32_t size) {
-    return std::string{static_cast<char>(size >> 24), static_cast<char>(size >> 16),
-                       static_cast<char>(size >> 8), static_cast<char>(size)};
-}
+using kx::testing::LengthPrefix;
 
 TEST(FrameTest, EncodeWritesBigEndianLengthThenBody) {
     pb::Rsp rsp;
@@ -21,9 +18,9 @@ TEST(FrameTest, EncodeWritesBigEndianLengthThenBody) {
     rsp.mutable_getosi()->set_status(pb::GetOsiRsp::Ok);
     std::string frame;
     ASSERT_TRUE(EncodeFrame(rsp, &frame));
-    EXPECT_EQ(frame, Header(6) + std::string("\x08\x07\x22\x02\x10\x00", 6));
+    EXPECT_EQ(frame, LengthPrefix(6) + std::string("\x08\x07\x22\x02\x10\x00", 6));
 
-    EXPECT_EQ(FrameBody(std::string(0x010203, 'x')).substr(0, 4), Header(0x010203));
+    EXPECT_EQ(FrameBody(std::string(0x010203, 'x')).substr(0, 4), LengthPrefix(0x010203));
 }
 
 TEST(FrameTest, EncodeRefusesMessagesMissingRequiredFields) {
@@ -77,7 +74,7 @@ TEST(FrameTest, ReaderReturnsSeveralFramesFromOneAppendAndKeepsTheRest) {
 }
 
 TEST(FrameTest, ZeroLengthBreaksTheStreamForGood) {
-    const std::string stream = FrameBody("ok") + Header(0) + FrameBody("after");
+    const std::string stream = FrameBody("ok") + LengthPrefix(0) + FrameBody("after");
     FrameReader reader;
     reader.Append(stream.data(), stream.size());
     std::string body;
@@ -88,16 +85,16 @@ TEST(FrameTest, ZeroLengthBreaksTheStreamForGood) {
 
 TEST(FrameTest, OversizeIsRefusedFromTheHeaderAlone) {
     FrameReader reader;
-    const std::string largest = Header(kMaxFrameBody);
+    const std::string largest = LengthPrefix(kMaxFrameBody);
     reader.Append(largest.data(), largest.size());
     std::string body;
     EXPECT_EQ(reader.Next(&body), FrameReader::Status::kNeedMore);  // the limit itself is allowed
 
     FrameReader over;
-    const std::string tooLarge = Header(kMaxFrameBody + 1);
+    const std::string tooLarge = LengthPrefix(kMaxFrameBody + 1);
     over.Append(tooLarge.data(), tooLarge.size());
     EXPECT_EQ(over.Next(&body), FrameReader::Status::kTooLarge);
-    const std::string huge = Header(0xFFFFFFFFu);
+    const std::string huge = LengthPrefix(0xFFFFFFFFu);
     FrameReader worst;
     worst.Append(huge.data(), huge.size());
     EXPECT_EQ(worst.Next(&body), FrameReader::Status::kTooLarge);

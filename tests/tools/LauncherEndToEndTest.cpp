@@ -5,13 +5,15 @@
 #include <atomic>
 #include <thread>
 
-#include "LauncherProcess.h"
+#include "kx/testing/LauncherProcess.h"
 #include "RequestBuilders.h"
-#include "ScratchDir.h"
 #include "Wire.h"
 #include "kx/devlauncher/EchoService.h"
 #include "kx/devlauncher/PipeServer.h"
 #include "kx/testing/PipeNamespace.h"
+#include "kx/testing/Frame.h"
+#include "kx/testing/TempDirectory.h"
+#include "kx/testing/WholeFile.h"
 
 namespace kx {
 namespace devlauncher {
@@ -19,6 +21,10 @@ namespace {
 
 using namespace testing;  // process, client, frames, request builders
 using kx::testing::UniquePipeName;
+using kx::testing::Frame;
+using kx::testing::ReadWholeFile;
+using kx::testing::TempDirectory;
+using kx::testing::WriteWholeFile;
 namespace fs = std::filesystem;
 constexpr std::chrono::seconds kPatience(20);
 
@@ -127,7 +133,7 @@ protected:
         return data;
     }
 
-    ScratchDir dir_;
+    TempDirectory dir_;
     const fs::path data_ = dir_.Path() / "data";
     const fs::path config_ = dir_.Path() / "launcher.conf";
     const fs::path log_ = dir_.Path() / "launcher.log";
@@ -422,10 +428,10 @@ TEST_F(LauncherEndToEndTest, BrokenClientFramesCloseOnlyThatConnection) {
         Ask(*bystander, StartWriteRequest(1, kProduct, 5, true)).startwritesavegame().status(),
         pb::StartWriteSavegameRsp::Ok);
     const std::string broken[] = {
-        std::string(4, '\0'),                   // zero length
-        std::string("\x04\x00\x00\x01", 4),     // above 64 MiB
-        HandFrame(std::string(12, '\xFF')),     // not a message
-        HandFrame(std::string("\x08\x01", 2)),  // a Req with no slot is ignored, not fatal
+        std::string(4, '\0'),                // zero length
+        std::string("\x04\x00\x00\x01", 4),  // above 64 MiB
+        Frame(std::string(12, '\xFF')),      // not a message
+        Frame(std::string("\x08\x01", 2)),   // a Req with no slot is ignored, not fatal
     };
     for (std::size_t i = 0; i < 3; ++i) {
         auto client = Connect();
@@ -488,7 +494,8 @@ TEST_F(LauncherEndToEndTest, FaultCloseAfterAnswers) {
     ASSERT_TRUE(client);
     ASSERT_TRUE(SendRequest(*client, LoginRequest(1)));
     ASSERT_TRUE(SendRequest(*client, LoginRequest(2)));
-    ASSERT_TRUE(SendRequest(*client, LoginRequest(3)));
+    // The launcher may already have answered twice and closed when the third request goes out.
+    SendRequest(*client, LoginRequest(3));
     pb::Rsp rsp;
     ASSERT_TRUE(ReadAnswer(*client, &rsp));
     ASSERT_TRUE(ReadAnswer(*client, &rsp));

@@ -2,14 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include "ScratchDir.h"
+#include "kx/testing/TempDirectory.h"
+#include "kx/testing/WholeFile.h"
 
 namespace kx {
 namespace devlauncher {
 namespace {
 
-using testing::ReadWholeFile;
-using testing::ScratchDir;
+using kx::testing::ReadWholeFile;
+using kx::testing::TempDirectory;
+using kx::testing::WriteWholeFile;
 
 // Splits at CR LF the way games read the files; a lone LF stays inside its line.
 std::vector<std::string> Lines(const std::string& text) {
@@ -44,7 +46,7 @@ TEST(LocalizationFilesTest, EnglishAndANonLatinLanguageWithTheSameKeys) {
 }
 
 TEST(LocalizationFilesTest, WritesMissingFilesAndKeepsEditedOnes) {
-    ScratchDir dir;
+    TempDirectory dir;
     const auto english = LocalizationFilePath(dir.Path(), "en");
     EXPECT_EQ(english, dir.Path() / "data" / "loc" / "en_loc.txt");
     std::string error;
@@ -52,7 +54,7 @@ TEST(LocalizationFilesTest, WritesMissingFilesAndKeepsEditedOnes) {
     EXPECT_EQ(ReadWholeFile(english), LocalizationFileText("en"));
     EXPECT_EQ(ReadWholeFile(LocalizationFilePath(dir.Path(), "ja")), LocalizationFileText("ja"));
 
-    testing::WriteWholeFile(english, "Title\tEdited\r\n");
+    WriteWholeFile(english, "Title\tEdited\r\n");
     ASSERT_TRUE(WriteLocalizationFiles(dir.Path(), &error));
     EXPECT_EQ(ReadWholeFile(english), "Title\tEdited\r\n");
 }

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "ScratchDir.h"
+#include "kx/testing/TempDirectory.h"
+#include "kx/testing/WholeFile.h"
 
 namespace kx {
 namespace devlauncher {
@@ -118,12 +119,12 @@ TEST(LauncherConfigTest, ErrorsNameTheLine) {
 }
 
 TEST(LauncherConfigTest, LoadConfigFileReportsAMissingFile) {
-    testing::ScratchDir dir;
+    const kx::testing::TempDirectory dir;
     LauncherConfig config;
     std::string error;
     EXPECT_FALSE(LoadConfigFile(dir.Path() / "missing.conf", &config, &error));
     EXPECT_NE(error.find("missing.conf"), std::string::npos);
-    testing::WriteWholeFile(dir.Path() / "bad.conf", "\n\nwhat\n");
+    kx::testing::WriteWholeFile(dir.Path() / "bad.conf", "\n\nwhat\n");
     EXPECT_FALSE(LoadConfigFile(dir.Path() / "bad.conf", &config, &error));
     EXPECT_NE(error.find("line 3"), std::string::npos);
 }

@@ -2,16 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include "ScratchDir.h"
+#include "kx/testing/TempDirectory.h"
+#include "kx/testing/WholeFile.h"
 
 namespace kx {
 namespace devlauncher {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ReadWholeFile;
-using testing::ScratchDir;
-using testing::WriteWholeFile;
+using kx::testing::ReadWholeFile;
+using kx::testing::TempDirectory;
+using kx::testing::WriteWholeFile;
 
 class SavegameStoreTest : public ::testing::Test {
 protected:
@@ -50,7 +51,7 @@ protected:
         return count;
     }
 
-    ScratchDir dir_;
+    TempDirectory dir_;
     SavegameStore store_{dir_.Path() / "data", "pipe_a"};
 };
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "HalyxDll.pb.h"
+#include "kx/testing/Frame.h"
 #include "kx/testing/PipeEnd.h"
 
 namespace kx {
@@ -26,18 +27,11 @@ inline bool ReadExactly(PipeEnd& end, std::size_t size, std::string* out,
     return size == 0 || end.ReadExact(&(*out)[0], size, timeout);
 }
 
-// Frames are made and taken apart here by hand, independently of the launcher's own framing.
-
-// The 4-byte big-endian length of `body`, then `body`.
-inline std::string HandFrame(const std::string& body) {
-    const auto size = static_cast<std::uint32_t>(body.size());
-    std::string frame = {static_cast<char>(size >> 24), static_cast<char>(size >> 16),
-                         static_cast<char>(size >> 8), static_cast<char>(size)};
-    return frame + body;
-}
+// Frames are made (kx/testing/Frame.h) and taken apart here by hand, independently of the
+// launcher's own framing.
 
 inline bool SendRequest(PipeEnd& client, const protocol::halyxdll::Req& req) {
-    return Write(client, HandFrame(req.SerializeAsString()));
+    return Write(client, kx::testing::Frame(req));
 }
 
 // Reads one frame's body within `timeout`. False on close, time-out or a zero length.

@@ -17,6 +17,7 @@
 #include "kx/clientbox/posix/PipePath.h"
 #include "kx/testing/PipeNamespace.h"
 #include "kx/testing/PipeServer.h"
+#include "kx/testing/TempDirectory.h"
 
 namespace {
 
@@ -27,20 +28,6 @@ using kx::clientbox::PipeHandle;
 using kx::clientbox::PreparePrivateDirectory;
 using kx::testing::PipeServer;
 using kx::testing::UniquePipeName;
-
-// A fresh directory for one test, removed afterwards.
-class ScratchDirectory {
-public:
-    ScratchDirectory() {
-        char pattern[] = "/tmp/kx-pipe-path-XXXXXX";
-        path_ = mkdtemp(pattern);
-    }
-    ~ScratchDirectory() { EXPECT_EQ(system(("rm -rf '" + path_ + "'").c_str()), 0); }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 TEST(OpenNamedPipeTest, OpensAServedNameAndRefusesNamesOutsideTheDirectory) {
     PipeServer server(UniquePipeName());
@@ -106,9 +93,9 @@ TEST(OpenNamedPipeTest, PathFallsBackToAPrivateDirectoryUnderTmp) {
 }
 
 TEST(OpenNamedPipeTest, PrivateDirectoryIsCreatedClosedAndRefusedWhenOthersCouldUseIt) {
-    ScratchDirectory scratch;
+    const kx::testing::TempDirectory scratch;
     const char* refusal = nullptr;
-    const std::string fresh = scratch.Path() + "/fresh";
+    const std::string fresh = scratch.Path().string() + "/fresh";
     ASSERT_TRUE(PreparePrivateDirectory(fresh.c_str()));
     struct stat status;
     ASSERT_EQ(stat(fresh.c_str(), &status), 0);
@@ -120,28 +107,29 @@ TEST(OpenNamedPipeTest, PrivateDirectoryIsCreatedClosedAndRefusedWhenOthersCould
     EXPECT_STREQ(refusal, "is open to other users (mode must be 0700)");
     EXPECT_EQ(errno, 0);
 
-    const std::string link = scratch.Path() + "/link";
-    const std::string closed = scratch.Path() + "/closed";
+    const std::string link = scratch.Path().string() + "/link";
+    const std::string closed = scratch.Path().string() + "/closed";
     ASSERT_TRUE(PreparePrivateDirectory(closed.c_str()));
     ASSERT_EQ(symlink(closed.c_str(), link.c_str()), 0);
     EXPECT_FALSE(PreparePrivateDirectory(link.c_str(), &refusal));
     EXPECT_STREQ(refusal, "is not a directory");
 
     if (geteuid() == 0) {  // only root can give a directory to another user
-        const std::string foreign = scratch.Path() + "/foreign";
+        const std::string foreign = scratch.Path().string() + "/foreign";
         ASSERT_TRUE(PreparePrivateDirectory(foreign.c_str()));
         ASSERT_EQ(chown(foreign.c_str(), 12345, 12345), 0);
         EXPECT_FALSE(PreparePrivateDirectory(foreign.c_str(), &refusal));
         EXPECT_STREQ(refusal, "belongs to another user");
     }
 
-    const std::string file = scratch.Path() + "/file";
+    const std::string file = scratch.Path().string() + "/file";
     FILE* created = fopen(file.c_str(), "we");
     ASSERT_NE(created, nullptr);
     fclose(created);
     chmod(file.c_str(), 0600);
     EXPECT_FALSE(PreparePrivateDirectory(file.c_str()));
-    EXPECT_FALSE(PreparePrivateDirectory((scratch.Path() + "/no/parent").c_str(), &refusal));
+    EXPECT_FALSE(
+        PreparePrivateDirectory((scratch.Path().string() + "/no/parent").c_str(), &refusal));
     EXPECT_STREQ(refusal, "cannot be created");
     EXPECT_EQ(errno, ENOENT);
 }

@@ -5,22 +5,23 @@
 
 #include "TestSupport.h"
 #include "kx/clientbox/NamedPipeSocket.h"
+#include "kx/logger/Logger.h"
+#include "kx/testing/LogCapture.h"
 
 namespace {
 
-using clientbox_test::CapturedLog;
 using clientbox_test::DrainSignalLoop;
-using clientbox_test::LoggedLine;
 using clientbox_test::SignalCounter;
 using clientbox_test::WaitUntil;
 using kx::clientbox::NamedPipeSocket;
 using kx::clientbox::PipeHandle;
 using kx::common::SharedPtr;
+using kx::testing::LogCapture;
 
 // A descriptor that polls readable but cannot be received from: the read fails on an open
 // socket, which logs one error line naming the call and its code, then closes.
 TEST(ReadFailureTest, AFailedReadOnAnOpenSocketLogsOneLineAndCloses) {
-    CapturedLog& log = CapturedLog::Get();
+    LogCapture& log = LogCapture::Get();
     log.Clear();
     const int directory = open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_GE(directory, 0);
@@ -33,7 +34,7 @@ TEST(ReadFailureTest, AFailedReadOnAnOpenSocketLogsOneLineAndCloses) {
     EXPECT_TRUE(socket->IsClosed());
     DrainSignalLoop();
     EXPECT_EQ(counter->closed, 1);
-    const std::vector<LoggedLine> lines = log.Matching("failed");
+    const std::vector<LogCapture::Line> lines = log.Matching("failed");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].level, kx::common::kLogError);
     EXPECT_EQ(lines[0].text, "recv failed, error = " + std::to_string(ENOTSOCK) + ".");

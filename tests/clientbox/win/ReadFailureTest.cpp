@@ -6,21 +6,22 @@
 
 #include "TestSupport.h"
 #include "kx/clientbox/NamedPipeSocket.h"
+#include "kx/logger/Logger.h"
+#include "kx/testing/LogCapture.h"
 
 namespace {
 
-using clientbox_test::CapturedLog;
 using clientbox_test::DrainSignalLoop;
-using clientbox_test::LoggedLine;
 using clientbox_test::SignalCounter;
 using clientbox_test::WaitUntil;
 using kx::clientbox::NamedPipeSocket;
 using kx::common::SharedPtr;
+using kx::testing::LogCapture;
 
 // A handle opened for writing only: ReadFileEx fails on an open socket, which logs one error
 // line with the code under the receive loop's source name and line, then closes.
 TEST(ReadFailureTest, AFailedReadOnAnOpenSocketLogsOneLineAndCloses) {
-    CapturedLog& log = CapturedLog::Get();
+    LogCapture& log = LogCapture::Get();
     log.Clear();
     char directory[MAX_PATH];
     char path[MAX_PATH];
@@ -38,7 +39,7 @@ TEST(ReadFailureTest, AFailedReadOnAnOpenSocketLogsOneLineAndCloses) {
     EXPECT_TRUE(socket->IsClosed());
     DrainSignalLoop();
     EXPECT_EQ(counter->closed, 1);
-    const std::vector<LoggedLine> lines = log.Matching("failed");
+    const std::vector<LogCapture::Line> lines = log.Matching("failed");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].level, kx::common::kLogError);
     EXPECT_EQ(lines[0].file,

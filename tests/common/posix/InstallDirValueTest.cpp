@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "TempDirectory.h"
+#include "kx/testing/TempDirectory.h"
 
 namespace {
 
@@ -49,13 +49,13 @@ TEST(InstallDirValueTest, FallsBackToConfigBelowHome) {
     home.WriteFile(".config/Velmora/Launcher/InstallDir", "/opt/launcher\n");
     bool opened = false;
     {
-        Environment environment(home.GetPath().c_str(), nullptr);
+        Environment environment(home.Path().c_str(), nullptr);
         EXPECT_EQ(Read(&opened), "/opt/launcher");
         EXPECT_TRUE(opened);
     }
     {
         // A relative $XDG_CONFIG_HOME is ignored.
-        Environment environment(home.GetPath().c_str(), "relative/config");
+        Environment environment(home.Path().c_str(), "relative/config");
         EXPECT_EQ(Read(&opened), "/opt/launcher");
         EXPECT_TRUE(opened);
     }
@@ -69,7 +69,7 @@ TEST(InstallDirValueTest, FallsBackToConfigBelowHome) {
 TEST(InstallDirValueTest, OnlyTheFirstLineCounts) {
     TempDirectory config;
     config.WriteFile("Velmora/Launcher/InstallDir", "/a\r\n/b\n");
-    Environment environment("/nonexistent", config.GetPath().c_str());
+    Environment environment("/nonexistent", config.Path().c_str());
     bool opened = false;
     EXPECT_EQ(Read(&opened), "/a");
     EXPECT_TRUE(opened);

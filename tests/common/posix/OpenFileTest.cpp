@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TempDirectory.h"
+#include "kx/testing/TempDirectory.h"
 
 namespace {
 

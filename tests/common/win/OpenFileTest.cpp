@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TempDirectory.h"
+#include "kx/testing/TempDirectory.h"
 
 namespace {
 

@@ -5,26 +5,25 @@
 #include <sstream>
 #include <thread>
 
-#include "LauncherProcess.h"
-#include "ScratchDir.h"
-#include "UserPlaces.h"
+#include "kx/testing/LauncherProcess.h"
 #include "kx/halyxclient/Commands.h"
 #include "kx/halyxclient/ExitCodes.h"
+#include "kx/testing/IsolatedUserPlaces.h"
+#include "kx/testing/TempDirectory.h"
+#include "kx/testing/WholeFile.h"
 
 namespace kx {
 namespace halyxclient {
 namespace {
 
 using devlauncher::testing::LauncherProcess;
-using devlauncher::testing::ReadWholeFile;
-using devlauncher::testing::ScratchDir;
-using devlauncher::testing::WriteWholeFile;
+using kx::testing::ReadWholeFile;
+using kx::testing::WriteWholeFile;
 namespace fs = std::filesystem;
 
 class ClientCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        privatePlaces_ = testing::IsolateUserPlaces(dir_.Path());
         WriteWholeFile(config_,
                        "username = J\xC3\xBCrgen\npassword = \xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0"
                        "\xBB\xD1\x8C\ncdkey = KEY-7\nproducts = 7\n");
@@ -48,10 +47,10 @@ protected:
         return nullptr;
     }
 
-    ScratchDir dir_;
+    kx::testing::TempDirectory dir_;
+    const kx::testing::IsolatedUserPlaces places_{dir_.Path()};
     const fs::path config_ = dir_.Path() / "launcher.conf";
     const fs::path log_ = dir_.Path() / "launcher.log";
-    bool privatePlaces_ = false;
     std::ostringstream out_;
     std::ostringstream err_;
     GameLoop loop_{out_, err_, std::chrono::seconds(20)};
@@ -112,7 +111,7 @@ TEST_F(ClientCommandsTest, LoginServerPipeAndTexts) {
     EXPECT_EQ(RunServer(loop_, 7, 0), kExitOk) << err_.str();
     EXPECT_NE(out_.str().find("came back unchanged"), std::string::npos);
     EXPECT_EQ(RunServer(loop_, 9, 0), kExitNotFound);
-    if (!privatePlaces_) {
+    if (!places_.IsIsolated()) {
         return;  // registering would change the registry every test program here reads
     }
     auto registering = LauncherProcess::Start(

@@ -3,14 +3,15 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include "ScratchDir.h"
+#include "kx/testing/TempDirectory.h"
+#include "kx/testing/WholeFile.h"
 
 namespace kx {
 namespace devlauncher {
 namespace {
 
-using testing::ReadWholeFile;
-using testing::ScratchDir;
+using kx::testing::ReadWholeFile;
+using kx::testing::TempDirectory;
 
 // Points $XDG_CONFIG_HOME at a scratch directory for one test.
 class InstallDirStandInTest : public ::testing::Test {
@@ -18,8 +19,8 @@ protected:
     void SetUp() override { ::setenv("XDG_CONFIG_HOME", config_.Path().c_str(), 1); }
     void TearDown() override { ::unsetenv("XDG_CONFIG_HOME"); }
 
-    ScratchDir config_;
-    ScratchDir install_;
+    TempDirectory config_;
+    TempDirectory install_;
 };
 
 TEST_F(InstallDirStandInTest, RegisterWritesOneLineWithTheAbsolutePath) {

@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include "ScratchDir.h"
+#include "kx/testing/TempDirectory.h"
 
 namespace {
 
 // A file a tool reads or writes never passes to a program the tool starts.
 TEST(OpenFileTest, FilesAreOpenedCloseOnExec) {
-    const kx::devlauncher::testing::ScratchDir directory;
+    const kx::testing::TempDirectory directory;
     using kx::toolcommon::FileAccess;
     const kx::toolcommon::File written =
         kx::toolcommon::OpenFile(directory.Path() / "file", FileAccess::kWrite);

@@ -4,7 +4,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "ScratchDir.h"
 #include "kx/clientbox/OpenNamedPipe.h"
 #include "kx/devlauncher/PipeServer.h"
 #include "kx/testing/PipeNamespace.h"

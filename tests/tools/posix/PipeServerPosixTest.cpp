@@ -5,10 +5,10 @@
 
 #include <cstring>
 
-#include "ScratchDir.h"
 #include "kx/devlauncher/PipeServer.h"
 #include "kx/testing/PipeEnd.h"
 #include "kx/testing/PipeNamespace.h"
+#include "kx/testing/WholeFile.h"
 
 namespace kx {
 namespace devlauncher {
@@ -37,7 +37,7 @@ TEST(PipeServerPosixTest, TakesOverTheSocketOfADeadServer) {
 
 TEST(PipeServerPosixTest, RefusesToReplaceSomethingElse) {
     const std::string name = UniquePipeName("file");
-    testing::WriteWholeFile(PipeLocation(name), "not a socket");
+    kx::testing::WriteWholeFile(PipeLocation(name), "not a socket");
     PipeServer server;
     std::string error;
     EXPECT_EQ(server.Open(name, &error), PipeServer::OpenResult::kFailed);

@@ -5,14 +5,14 @@
 
 #include <gtest/gtest.h>
 
-#include "ScratchDir.h"
+#include "kx/testing/TempDirectory.h"
 
 namespace {
 
 // A file a tool reads or writes never passes to a program the tool starts, even one started
 // with inherited handles.
 TEST(OpenFileTest, HandlesAreNotInheritable) {
-    const kx::devlauncher::testing::ScratchDir directory;
+    const kx::testing::TempDirectory directory;
     using kx::toolcommon::FileAccess;
     const kx::toolcommon::File written =
         kx::toolcommon::OpenFile(directory.Path() / L"\u00e9t\u00e9", FileAccess::kWrite);

@@ -6,7 +6,6 @@
 #include <thread>
 #include <vector>
 
-#include "FakeLauncher.h"
 #include "velhalyxapi_r2.h"
 
 namespace halyxdll_test {
@@ -23,11 +22,14 @@ inline int& CurrentUpdate() {
     return update;
 }
 
-// Calls the session's Update (through the plain export) until `done` or the fake launcher's
-// wait time is over; true when `done` became true.
+// How long PumpUntil calls Update before it reports failure.
+constexpr int kPumpMilliseconds = 5000;
+
+// Calls the session's Update (through the plain export) until `done` or kPumpMilliseconds have
+// passed; true when `done` became true.
 inline bool PumpUntil(HalyxSession* session, const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::milliseconds(FakeLauncher::kWaitMilliseconds);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kPumpMilliseconds);
     while (std::chrono::steady_clock::now() < deadline) {
         ++CurrentUpdate();
         KxHalyxdllUpdate(session);

@@ -1,4 +1,4 @@
-#include "LauncherProcess.h"
+#include "kx/testing/LauncherProcess.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "LauncherProcess.h"
+#include "kx/testing/LauncherProcess.h"
 
 #include <fcntl.h>
 #include <signal.h>
