@@ -6,11 +6,11 @@
 
 namespace {
 
-using clientbox_test::ChainBytes;
-using clientbox_test::MakeChain;
-using clientbox_test::Pattern;
 using kx::clientbox::Buffer;
 using kx::common::SharedPtr;
+using kx::testing::ChainBytes;
+using kx::testing::MakeChain;
+using kx::testing::Pattern;
 
 TEST(BufferTest, NewBufferIsFillingEmptyAndFilledWithAA) {
     SharedPtr<Buffer> buffer(new Buffer);

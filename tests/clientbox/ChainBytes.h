@@ -6,7 +6,8 @@
 #include "kx/clientbox/Buffer.h"
 #include "kx/common/SharedPtr.h"
 
-namespace clientbox_test {
+namespace kx {
+namespace testing {
 
 using kx::clientbox::Buffer;
 using kx::common::SharedPtr;
@@ -57,4 +58,5 @@ inline std::vector<unsigned char> Pattern(std::size_t count, unsigned seed = 1) 
     return bytes;
 }
 
-}  // namespace clientbox_test
+}  // namespace testing
+}  // namespace kx

@@ -12,7 +12,8 @@
 #include "kx/testing/PipeNamespace.h"
 #include "kx/testing/PipeServer.h"
 
-namespace clientbox_test {
+namespace kx {
+namespace testing {
 
 using kx::clientbox::NamedPipeSocket;
 using kx::clientbox::PBConnection;
@@ -66,4 +67,5 @@ struct ConnectionLink {
     SharedPtr<PBConnection> connection;
 };
 
-}  // namespace clientbox_test
+}  // namespace testing
+}  // namespace kx

@@ -11,15 +11,15 @@
 
 namespace {
 
-using clientbox_test::ConnectionLink;
-using clientbox_test::MakeReq;
-using clientbox_test::MakeRsp;
-using clientbox_test::ReadFrame;
-using clientbox_test::Watchdog;
 using kx::clientbox::Buffer;
 using kx::protocol::halyxdll::Req;
 using kx::protocol::halyxdll::Rsp;
+using kx::testing::ConnectionLink;
 using kx::testing::Frame;
+using kx::testing::MakeReq;
+using kx::testing::MakeRsp;
+using kx::testing::ReadFrame;
+using kx::testing::Watchdog;
 
 constexpr unsigned kMessages = 3000;
 

@@ -8,12 +8,12 @@
 
 namespace {
 
-using clientbox_test::ChainBytes;
-using clientbox_test::MakeChain;
-using clientbox_test::Pattern;
 using kx::clientbox::Buffer;
 using kx::clientbox::MemoryStream;
 using kx::common::SharedPtr;
+using kx::testing::ChainBytes;
+using kx::testing::MakeChain;
+using kx::testing::Pattern;
 
 TEST(MemoryStreamTest, NewStreamIsEmpty) {
     MemoryStream stream;

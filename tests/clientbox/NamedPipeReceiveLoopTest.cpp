@@ -13,15 +13,15 @@
 
 namespace {
 
-using clientbox_test::ChainBytes;
-using clientbox_test::WaitUntil;
 using kx::clientbox::NamedPipeReceiveLoop;
 using kx::clientbox::NamedPipeSocket;
 using kx::common::SharedPtr;
+using kx::testing::ChainBytes;
 using kx::testing::kPatience;
 using kx::testing::PipeEnd;
 using kx::testing::PipeServer;
 using kx::testing::UniquePipeName;
+using kx::testing::WaitUntil;
 
 TEST(NamedPipeReceiveLoopTest, InstanceCalledByManyThreadsAtOnceGivesOneLoop) {
     std::vector<NamedPipeReceiveLoop*> seen(8, nullptr);

@@ -16,21 +16,21 @@
 
 namespace {
 
-using clientbox_test::ChainBytes;
-using clientbox_test::DrainSignalLoop;
-using clientbox_test::MakeChain;
-using clientbox_test::Pattern;
-using clientbox_test::SignalCounter;
-using clientbox_test::WaitUntil;
-using clientbox_test::Watchdog;
 using kx::clientbox::Buffer;
 using kx::clientbox::NamedPipeSocket;
 using kx::common::SharedPtr;
 using kx::common::WeakPtr;
+using kx::testing::ChainBytes;
+using kx::testing::DrainSignalLoop;
 using kx::testing::kPatience;
+using kx::testing::MakeChain;
+using kx::testing::Pattern;
 using kx::testing::PipeEnd;
 using kx::testing::PipeServer;
+using kx::testing::SignalCounter;
 using kx::testing::UniquePipeName;
+using kx::testing::WaitUntil;
+using kx::testing::Watchdog;
 using Bytes = std::vector<unsigned char>;
 
 SharedPtr<SignalCounter> CountSignals(NamedPipeSocket* socket) {

@@ -13,22 +13,22 @@
 
 namespace {
 
-using clientbox_test::ConnectionLink;
-using clientbox_test::MakeReq;
-using clientbox_test::MakeRsp;
-using clientbox_test::ReadFrame;
-using clientbox_test::WaitUntil;
-using clientbox_test::Watchdog;
 using kx::clientbox::Buffer;
 using kx::clientbox::PBConnection;
 using kx::clientbox::Socket;
 using kx::common::SharedPtr;
 using kx::protocol::halyxdll::Req;
 using kx::protocol::halyxdll::Rsp;
-using kx::testing::kPatience;
+using kx::testing::ConnectionLink;
 using kx::testing::Frame;
+using kx::testing::kPatience;
 using kx::testing::LengthPrefix;
 using kx::testing::LogCapture;
+using kx::testing::MakeReq;
+using kx::testing::MakeRsp;
+using kx::testing::ReadFrame;
+using kx::testing::WaitUntil;
+using kx::testing::Watchdog;
 
 void ExpectSameMessage(const Rsp& actual, const Rsp& expected) {
     EXPECT_EQ(actual.SerializeAsString(), expected.SerializeAsString());

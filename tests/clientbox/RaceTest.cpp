@@ -11,21 +11,21 @@
 
 namespace {
 
-using clientbox_test::MakeReq;
-using clientbox_test::MakeRsp;
-using clientbox_test::ReadFrame;
-using clientbox_test::WaitUntil;
-using clientbox_test::Watchdog;
 using kx::clientbox::NamedPipeSocket;
 using kx::clientbox::PBConnection;
 using kx::common::SharedPtr;
 using kx::common::WeakPtr;
 using kx::protocol::halyxdll::Rsp;
+using kx::testing::Frame;
 using kx::testing::kPatience;
+using kx::testing::MakeReq;
+using kx::testing::MakeRsp;
 using kx::testing::PipeEnd;
 using kx::testing::PipeServer;
+using kx::testing::ReadFrame;
 using kx::testing::UniquePipeName;
-using kx::testing::Frame;
+using kx::testing::WaitUntil;
+using kx::testing::Watchdog;
 
 constexpr int kCycles = 1000;
 

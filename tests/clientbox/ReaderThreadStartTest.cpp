@@ -17,7 +17,7 @@ using kx::testing::UniquePipeName;
 TEST(ReaderThreadStartTest, AReaderThreadThatCannotStartFailsEveryOpen) {
     PipeServer server(UniquePipeName());
     {
-        kx::common::testing::FailingThreadStarts failing;
+        kx::testing::FailingThreadStarts failing;
         SharedPtr<NamedPipeSocket> socket(new NamedPipeSocket);
         EXPECT_FALSE(socket->Connect(server.GetName().c_str()));
         EXPECT_TRUE(socket->IsClosed());

@@ -16,7 +16,8 @@
 #include "kx/common/SignalLoop.h"
 #include "kx/testing/PipeEnd.h"
 
-namespace clientbox_test {
+namespace kx {
+namespace testing {
 
 // Polls `condition` every millisecond for at most `milliseconds`; returns its last value.
 inline bool WaitUntil(const std::function<bool()>& condition, int milliseconds = 10000) {
@@ -99,4 +100,5 @@ inline bool ReadFrame(kx::testing::PipeEnd& end, std::string* body) {
     return size == 0 || end.ReadExact(&(*body)[0], size, kx::testing::kPatience);
 }
 
-}  // namespace clientbox_test
+}  // namespace testing
+}  // namespace kx

@@ -13,14 +13,14 @@
 
 namespace {
 
-using clientbox_test::ChainBytes;
-using clientbox_test::MakeChain;
-using clientbox_test::Pattern;
 using kx::clientbox::Buffer;
 using kx::clientbox::MemoryStream;
 using kx::clientbox::ZeroCopyMemoryStreamReader;
 using kx::clientbox::ZeroCopyWriteBufferWriter;
 using kx::common::SharedPtr;
+using kx::testing::ChainBytes;
+using kx::testing::MakeChain;
+using kx::testing::Pattern;
 
 TEST(ZeroCopyMemoryStreamReaderTest, NextHandsOutOneBufferAtATimeWithoutCopying) {
     MemoryStream stream;

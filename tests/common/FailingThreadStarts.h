@@ -1,7 +1,6 @@
 #pragma once
 
 namespace kx {
-namespace common {
 namespace testing {
 
 // While an object of this class lives, every thread that the process tries to start fails to
@@ -18,5 +17,4 @@ public:
 };
 
 }  // namespace testing
-}  // namespace common
 }  // namespace kx

@@ -23,8 +23,8 @@ using kx::common::Event;
 using kx::common::SharedPtr;
 using kx::common::WeakPtr;
 using kx::common::WeakPtrBase;
-using kx::common::testing::StressReport;
-using kx::common::testing::Victim;
+using kx::testing::StressReport;
+using kx::testing::Victim;
 
 TEST(PointerStressTest, ThreadsCopyAndReleaseSharedPointersToOneObject) {
     StressReport report("copy and release");

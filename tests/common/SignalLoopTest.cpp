@@ -22,7 +22,7 @@ using kx::common::Event;
 using kx::common::Functor;
 using kx::common::SharedPtr;
 using kx::common::SignalLoop;
-using kx::common::testing::FlushLoop;
+using kx::testing::FlushLoop;
 
 // Writes to a log when it runs and when it is deleted, and notes its thread.
 class LoggingFunctor : public Functor {
@@ -58,7 +58,7 @@ TEST(SignalLoopTest, RunsFunctorsInPostingOrderOnItsThreadAndDeletesEach) {
 
 TEST(SignalLoopTest, WithoutAThreadPostRefusesAndDeletesEachFunctorUntilAStartSucceeds) {
     std::vector<std::string> log;
-    auto failing = std::make_unique<kx::common::testing::FailingThreadStarts>();
+    auto failing = std::make_unique<kx::testing::FailingThreadStarts>();
     SignalLoop loop;
     EXPECT_FALSE(loop.Start());
     EXPECT_FALSE(loop.Post(new LoggingFunctor(&log, "refused")));
@@ -73,7 +73,7 @@ TEST(SignalLoopTest, WithoutAThreadPostRefusesAndDeletesEachFunctorUntilAStartSu
 class PostingFunctor : public Functor {
 public:
     PostingFunctor(SignalLoop* loop, Event* done) : loop_(loop), done_(done) {}
-    void Run() override { loop_->Post(new kx::common::testing::SetEventFunctor(done_)); }
+    void Run() override { loop_->Post(new kx::testing::SetEventFunctor(done_)); }
 
 private:
     SignalLoop* loop_;

@@ -20,8 +20,8 @@ using kx::common::AtomicInt32;
 using kx::common::SharedPtr;
 using kx::common::Signal;
 using kx::common::SignalLoop;
-using kx::common::testing::StressReport;
-using kx::common::testing::Victim;
+using kx::testing::StressReport;
+using kx::testing::Victim;
 
 TEST(SignalStressTest, SignalsEmittedFromSeveralThreadsWhileTheirTargetsDie) {
     StressReport report("signals against dying targets");
@@ -57,7 +57,7 @@ TEST(SignalStressTest, SignalsEmittedFromSeveralThreadsWhileTheirTargetsDie) {
     });
     for (std::thread& thread : threads) thread.join();
 
-    kx::common::testing::FlushLoop(SignalLoop::Instance());
+    kx::testing::FlushLoop(SignalLoop::Instance());
     EXPECT_EQ(survivor->calls.Load(), kEmitters * kEmits);
     EXPECT_EQ(destroyed.Load(), kShortLived);
     EXPECT_EQ(Victim::misuse.Load(), misuseBefore);
@@ -66,7 +66,7 @@ TEST(SignalStressTest, SignalsEmittedFromSeveralThreadsWhileTheirTargetsDie) {
         signal.Emit();
         EXPECT_EQ(signal.GetSubscriberCount(), 1u);
     }
-    kx::common::testing::FlushLoop(SignalLoop::Instance());
+    kx::testing::FlushLoop(SignalLoop::Instance());
 }
 
 TEST(SignalStressTest, TargetsDieOnTheLoopThreadWhileHandlersRun) {
@@ -90,7 +90,7 @@ TEST(SignalStressTest, TargetsDieOnTheLoopThreadWhileHandlersRun) {
     });
     emitter.join();
     other.join();
-    kx::common::testing::FlushLoop(SignalLoop::Instance());
+    kx::testing::FlushLoop(SignalLoop::Instance());
     EXPECT_EQ(destroyed.Load(), kRounds);
     EXPECT_EQ(Victim::misuse.Load(), misuseBefore);
     signal.Emit();

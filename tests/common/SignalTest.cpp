@@ -20,7 +20,7 @@ using kx::common::Signal;
 using kx::common::SignalLoop;
 
 void Flush() {
-    kx::common::testing::FlushLoop(SignalLoop::Instance());
+    kx::testing::FlushLoop(SignalLoop::Instance());
 }
 
 // A handler target that logs its calls (read by the test after Flush).

@@ -7,7 +7,6 @@
 #include "kx/common/Contract.h"
 
 namespace kx {
-namespace common {
 namespace testing {
 
 // An object whose destruction is counted and whose use after destruction shows: a live object
@@ -17,7 +16,7 @@ public:
     static constexpr int kAlive = 0x0A11FE;
     static constexpr int kDead = 0xDEAD;
 
-    explicit Victim(AtomicInt32* destroyed) : destroyed_(destroyed) {}
+    explicit Victim(common::AtomicInt32* destroyed) : destroyed_(destroyed) {}
     ~Victim() {
         KX_CHECK(magic_ == kAlive);  // destroyed twice
         magic_ = kDead;
@@ -35,11 +34,11 @@ public:
         }
     }
 
-    AtomicInt32 calls;
-    inline static AtomicInt32 misuse{0};
+    common::AtomicInt32 calls;
+    inline static common::AtomicInt32 misuse{0};
 
 private:
-    AtomicInt32* destroyed_;
+    common::AtomicInt32* destroyed_;
     int magic_ = kAlive;
 };
 
@@ -64,5 +63,4 @@ private:
 };
 
 }  // namespace testing
-}  // namespace common
 }  // namespace kx

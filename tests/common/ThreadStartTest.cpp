@@ -34,7 +34,7 @@ TEST(ThreadStartTest, AStartThePlatformRefusesReportsFalseAndDeletesTheFunctorUn
     unsigned ranOn = 0;
     Event deleted;
     {
-        kx::common::testing::FailingThreadStarts failing;
+        kx::testing::FailingThreadStarts failing;
         EXPECT_FALSE(kx::common::StartThread(new RecordingFunctor(&ranOn, &deleted)));
     }
     bool signalled = false;

@@ -74,7 +74,7 @@ TEST(ThreadTest, ThreadThatEndedOnItsOwnIsWaitedForAtOnce) {
 TEST(ThreadTest, AStartThePlatformRefusesReportsFalseAndMayBeRetried) {
     PollingThread thread;
     {
-        kx::common::testing::FailingThreadStarts failing;
+        kx::testing::FailingThreadStarts failing;
         EXPECT_FALSE(thread.Start());
     }
     EXPECT_EQ(thread.GetThreadId(), 0u);

@@ -9,7 +9,8 @@
 
 #include "WireAnswers.h"
 
-namespace halyxdll_test {
+namespace kx {
+namespace testing {
 namespace {
 
 using kx::halyxdll::CheckAnswerBounds;
@@ -66,4 +67,5 @@ TEST(AnswerBoundsTest, UnknownFieldsAreCountedAtEveryLevelAndGroupsRefused) {
 }
 
 }  // namespace
-}  // namespace halyxdll_test
+}  // namespace testing
+}  // namespace kx

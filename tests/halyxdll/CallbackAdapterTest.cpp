@@ -7,7 +7,8 @@
 #include "kx/halyxdll/CallbackAdapter.h"
 #include "velhalyxapi_r2_c.h"
 
-namespace halyxdll_test {
+namespace kx {
+namespace testing {
 namespace {
 
 using kx::halyxdll::CallbackAdapter;
@@ -113,4 +114,5 @@ TEST_F(CallbackAdapterTest, DestroyingTheSessionDropsPendingRequests) {
 }
 
 }  // namespace
-}  // namespace halyxdll_test
+}  // namespace testing
+}  // namespace kx

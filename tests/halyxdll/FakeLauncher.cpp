@@ -6,7 +6,8 @@
 
 #include "kx/testing/PipeNamespace.h"
 
-namespace halyxdll_test {
+namespace kx {
+namespace testing {
 
 namespace {
 
@@ -134,4 +135,5 @@ bool FakeLauncher::WaitClientGone() {
                                [this] { return !clients_.empty() && clients_.back()->gone; });
 }
 
-}  // namespace halyxdll_test
+}  // namespace testing
+}  // namespace kx

@@ -9,15 +9,13 @@
 #include <vector>
 
 #include "LauncherWire.pb.h"
-#include "kx/testing/PipeServer.h"
 #include "kx/testing/Frame.h"
+#include "kx/testing/PipeServer.h"
 
-namespace halyxdll_test {
+namespace kx {
+namespace testing {
 
 namespace wire = kx::test::launcherwire;
-using kx::testing::PipeEnd;
-using kx::testing::PipeServer;
-using kx::testing::Frame;
 
 // A launcher for tests: serves the launcher's pipe in this process, records every request
 // frame that its clients send, exactly as it arrived, and sends whatever bytes a test scripts.
@@ -73,4 +71,5 @@ private:
     std::thread thread_;
 };
 
-}  // namespace halyxdll_test
+}  // namespace testing
+}  // namespace kx

@@ -6,7 +6,8 @@
 #include "kx/testing/RecordingListeners.h"
 #include "velhalyxapi_r2.h"
 
-namespace halyxdll_test {
+namespace kx {
+namespace testing {
 namespace {
 
 TEST(GameLinkTest, SessionsFromTheExportShareOneState) {
@@ -176,4 +177,5 @@ TEST_F(GameConversationTest, LauncherAnswersThatLeadNowhereAreHarmless) {
 }
 
 }  // namespace
-}  // namespace halyxdll_test
+}  // namespace testing
+}  // namespace kx

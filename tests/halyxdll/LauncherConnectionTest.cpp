@@ -4,7 +4,8 @@
 #include "SessionFixture.h"
 #include "kx/testing/PipeNamespace.h"
 
-namespace halyxdll_test {
+namespace kx {
+namespace testing {
 namespace {
 
 using ConnectionTest = SessionTest;
@@ -138,4 +139,5 @@ TEST_F(ConnectionTest, ReplacingAClosedConnectionReleasesItsHeldBackLists) {
 }
 
 }  // namespace
-}  // namespace halyxdll_test
+}  // namespace testing
+}  // namespace kx

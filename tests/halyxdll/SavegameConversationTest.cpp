@@ -5,7 +5,8 @@
 
 #include "SessionFixture.h"
 
-namespace halyxdll_test {
+namespace kx {
+namespace testing {
 namespace {
 
 using SavegameTest = SessionTest;
@@ -372,4 +373,5 @@ TEST_F(SavegameTest, RemoveReportsTheStatusAsItsResult) {
 }
 
 }  // namespace
-}  // namespace halyxdll_test
+}  // namespace testing
+}  // namespace kx

@@ -4,14 +4,12 @@
 #include "SessionFixture.h"
 #include "kx/halyxdll/ServerPipe.h"
 
-namespace halyxdll_test {
+namespace kx {
+namespace testing {
 namespace {
 
 using ServerPipeTest = SessionTest;
 using kx::halyxdll::IsPlainPipeName;
-
-using kx::testing::kPatience;
-using kx::testing::Wait;
 
 TEST_F(ServerPipeTest, OpenedPipeIsHandedToTheGame) {
     const std::string name = "product_7_server";
@@ -89,4 +87,5 @@ TEST_F(ServerPipeTest, NoPipeIsOpenedForAnAnswerNobodyWaitsFor) {
 }
 
 }  // namespace
-}  // namespace halyxdll_test
+}  // namespace testing
+}  // namespace kx

@@ -8,9 +8,8 @@
 #include "kx/testing/LogCapture.h"
 #include "kx/testing/RecordingListeners.h"
 
-namespace halyxdll_test {
-
-using kx::testing::LogCapture;
+namespace kx {
+namespace testing {
 
 // A session in this process beside a fake launcher that serves the launcher's pipe.
 class SessionTest : public ::testing::Test {
@@ -76,4 +75,5 @@ protected:
     HalyxSession session_;
 };
 
-}  // namespace halyxdll_test
+}  // namespace testing
+}  // namespace kx

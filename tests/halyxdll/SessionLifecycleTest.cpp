@@ -10,8 +10,8 @@ namespace kx {
 namespace halyxdll {
 namespace {
 
-using halyxdll_test::FakeLauncher;
-using halyxdll_test::ReaderListener;
+using kx::testing::FakeLauncher;
+using kx::testing::ReaderListener;
 
 TEST(SessionLifecycleTest, FirstFacadeCreatesStateAndAnyFacadeDestroysIt) {
     ASSERT_EQ(HalyxSessionData::Current(), nullptr);
@@ -41,7 +41,7 @@ TEST(SessionLifecycleTest, NetworkTrafficRequestChangesNothing) {
 TEST(SessionLifecycleTest, ConstructionOpensNoConnection) {
     FakeLauncher launcher;
     HalyxSession session;
-    halyxdll_test::PumpFor(&session, 30);
+    kx::testing::PumpFor(&session, 30);
     EXPECT_EQ(launcher.ClientCount(), 0);
     EXPECT_EQ(HalyxSessionData::Current()->GetConnection(), nullptr);
 }
@@ -54,7 +54,7 @@ TEST(SessionLifecycleTest, DestroyingTheStateClosesItsConnectionAndCallsNoListen
     auto* session = new HalyxSession();
     session->GetHalyxServer(1, nullptr, 7, 1);
     session->GetSavegameReader(2, &reader, 7, 1);
-    halyxdll_test::wire::Req request;
+    kx::testing::wire::Req request;
     ASSERT_TRUE(launcher.NextRequest(&request));
     ASSERT_TRUE(launcher.NextRequest(&request));
 

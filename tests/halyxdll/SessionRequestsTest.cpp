@@ -1,7 +1,8 @@
 // How each request goes out: its refusals at once, its exact frame, and what it records.
 #include "SessionFixture.h"
 
-namespace halyxdll_test {
+namespace kx {
+namespace testing {
 namespace {
 
 wire::Req Request(unsigned int id) {
@@ -144,4 +145,5 @@ TEST_F(RequestTest, SecondListenerUnderTheSameIdReplacesTheFirst) {
 }
 
 }  // namespace
-}  // namespace halyxdll_test
+}  // namespace testing
+}  // namespace kx

@@ -6,7 +6,8 @@
 #include "FakeLauncher.h"
 
 // Answers as the launcher sends them, one builder per answer kind.
-namespace halyxdll_test {
+namespace kx {
+namespace testing {
 
 inline wire::Rsp LoginAnswer(unsigned int id, const std::string& user, const std::string& password,
                              const std::string& cdKey) {
@@ -103,4 +104,5 @@ inline wire::Rsp StopWriteAnswer(unsigned int id) {
     return answer;
 }
 
-}  // namespace halyxdll_test
+}  // namespace testing
+}  // namespace kx

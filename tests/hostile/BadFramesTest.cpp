@@ -9,12 +9,9 @@
 #include "HandEncoding.h"
 #include "SessionFixture.h"
 
-namespace halyxdll_test {
+namespace kx {
+namespace testing {
 namespace {
-
-using hostile_test::BytesField;
-using hostile_test::VarintField;
-using kx::testing::LengthPrefix;
 
 using BadFramesTest = SessionTest;
 
@@ -248,4 +245,5 @@ TEST_F(BadFramesTest, UnknownSlotsAreIgnoredAndAnAnswerWithOnlyThoseIsDropped) {
 }
 
 }  // namespace
-}  // namespace halyxdll_test
+}  // namespace testing
+}  // namespace kx

@@ -11,16 +11,16 @@
 
 #include "ProcessResources.h"
 #include "kx/clientbox/Buffer.h"
-#include "kx/testing/PipeEnd.h"
 #include "kx/halyxdll/halyxdll_internal.h"
 #include "kx/testing/LauncherGameFixture.h"
+#include "kx/testing/PipeEnd.h"
 
-namespace hostile_test {
+namespace kx {
+namespace testing {
 namespace {
 
 using namespace kx::halyxdll;
 using kx::clientbox::Buffer;
-using kx::testing::LauncherGameFixture;
 
 // Request ids of the game: a ring above the library's own id 1.
 constexpr unsigned int kFirstId = 100;
@@ -259,4 +259,5 @@ TEST_F(ChurnTest, LauncherKilledAndRestartedWhileTheGameKeepsRequesting) {
 }
 
 }  // namespace
-}  // namespace hostile_test
+}  // namespace testing
+}  // namespace kx

@@ -2,7 +2,8 @@
 // one Update: each call serves a bounded share, and the next calls serve the rest.
 #include "SessionFixture.h"
 
-namespace halyxdll_test {
+namespace kx {
+namespace testing {
 namespace {
 
 using FloodingLauncherTest = SessionTest;
@@ -56,4 +57,5 @@ TEST_F(FloodingLauncherTest, UpdateReturnsWhileTheLauncherKeepsSending) {
 }
 
 }  // namespace
-}  // namespace halyxdll_test
+}  // namespace testing
+}  // namespace kx

@@ -6,7 +6,8 @@
 // Wire bytes written by hand, for answers that no well-behaved encoder produces: values outside
 // an enumeration, fields this library does not know. Frames and length prefixes (also ones that
 // lie about the length) come from kx/testing/Frame.h.
-namespace hostile_test {
+namespace kx {
+namespace testing {
 
 inline std::string Varint(std::uint64_t value) {
     std::string bytes;
@@ -28,4 +29,5 @@ inline std::string BytesField(unsigned number, const std::string& bytes) {
     return Varint((number << 3) | 2) + Varint(bytes.size()) + bytes;
 }
 
-}  // namespace hostile_test
+}  // namespace testing
+}  // namespace kx

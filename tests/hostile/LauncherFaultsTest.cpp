@@ -7,10 +7,9 @@
 #include "kx/testing/LauncherGameFixture.h"
 #include "kx/testing/LogCapture.h"
 
-namespace halyxdll_test {
+namespace kx {
+namespace testing {
 namespace {
-
-using kx::testing::LogCapture;
 
 class LauncherFaultsTest : public kx::testing::LauncherGameFixture {
 protected:
@@ -179,4 +178,5 @@ TEST_F(LauncherFaultsTest, LauncherKilledInTheMiddleOfAnAnswer) {
 }
 
 }  // namespace
-}  // namespace halyxdll_test
+}  // namespace testing
+}  // namespace kx

@@ -2,7 +2,8 @@
 
 #include <cstdint>
 
-namespace hostile_test {
+namespace kx {
+namespace testing {
 
 // What the process holds at one moment, for telling whether repeated work leaks.
 struct ProcessResources {
@@ -18,4 +19,5 @@ void PrepareHeapCount();
 // Counts what the process holds now.
 ProcessResources CountProcessResources();
 
-}  // namespace hostile_test
+}  // namespace testing
+}  // namespace kx

@@ -8,7 +8,8 @@
 #include "kx/clientbox/DropLog.h"
 #include "kx/clientbox/PBConnection.h"
 
-namespace halyxdll_test {
+namespace kx {
+namespace testing {
 namespace {
 
 using kx::clientbox::Buffer;
@@ -173,4 +174,5 @@ TEST_F(SplitSessionTest, AnswersCutAtEveryPositionReachTheirListeners) {
 }
 
 }  // namespace
-}  // namespace halyxdll_test
+}  // namespace testing
+}  // namespace kx

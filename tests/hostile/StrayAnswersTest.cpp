@@ -3,7 +3,8 @@
 // handle nobody takes, or touch the game's memory; the connection goes on.
 #include "SessionFixture.h"
 
-namespace halyxdll_test {
+namespace kx {
+namespace testing {
 namespace {
 
 using StrayAnswersTest = SessionTest;
@@ -132,4 +133,5 @@ TEST_F(StrayAnswersTest, ReadPartsOutsideTheRangeLeaveTheGamesMemoryAlone) {
 }
 
 }  // namespace
-}  // namespace halyxdll_test
+}  // namespace testing
+}  // namespace kx

@@ -3,7 +3,8 @@
 // were waiting are served once a new connection answers them.
 #include "SessionFixture.h"
 
-namespace halyxdll_test {
+namespace kx {
+namespace testing {
 namespace {
 
 using VanishingLauncherTest = SessionTest;
@@ -60,4 +61,5 @@ TEST_F(VanishingLauncherTest, EndingAnywhereInAFrameDropsTheConnectionCleanly) {
 }
 
 }  // namespace
-}  // namespace halyxdll_test
+}  // namespace testing
+}  // namespace kx

@@ -1,13 +1,13 @@
 // The C interface end to end: a program compiled as C against the development launcher.
 #include "kx/testing/LauncherGameFixture.h"
 
-namespace integration_test {
+namespace kx {
+namespace testing {
 namespace {
 
-using namespace halyxdll_test;
-using kx::testing::LauncherGameFixture;
+using CInterfaceTest = LauncherGameFixture;
 
-TEST_F(LauncherGameFixture, CProgramGoesThroughEveryConversation) {
+TEST_F(CInterfaceTest, CProgramGoesThroughEveryConversation) {
     ASSERT_TRUE(StartLauncher());
     std::string output;
     EXPECT_EQ(RunProgram("halyx_c_conversations", {std::to_string(kProduct)}, &output), 0)
@@ -18,4 +18,5 @@ TEST_F(LauncherGameFixture, CProgramGoesThroughEveryConversation) {
 }
 
 }  // namespace
-}  // namespace integration_test
+}  // namespace testing
+}  // namespace kx

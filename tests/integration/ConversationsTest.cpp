@@ -3,10 +3,10 @@
 #include "kx/halyxclient/ServerPipe.h"
 #include "kx/testing/LauncherGameFixture.h"
 
-namespace integration_test {
+namespace kx {
+namespace testing {
 namespace {
 
-using namespace halyxdll_test;
 using kx::halyxclient::ClosePipe;
 using kx::halyxclient::IsOpenPipe;
 using kx::halyxclient::SendAndReceive;
@@ -16,9 +16,9 @@ constexpr unsigned int kPartSize = 4096;
 constexpr unsigned int kSaveSize = 5 * kPartSize + 123;
 constexpr unsigned int kSlot = 3;
 
-using LauncherConversations = kx::testing::LauncherGameFixture;
+using ConversationsTest = LauncherGameFixture;
 
-TEST_F(LauncherConversations, LoginDetailsAndTheServerPipe) {
+TEST_F(ConversationsTest, LoginDetailsAndTheServerPipe) {
     ASSERT_TRUE(StartLauncher());
     ASSERT_TRUE(Connect());
 
@@ -44,7 +44,7 @@ TEST_F(LauncherConversations, LoginDetailsAndTheServerPipe) {
     EXPECT_FALSE(IsOpenPipe(server.calls[1].pipe));
 }
 
-TEST_F(LauncherConversations, SavegameWrittenListedReadBackAndRemoved) {
+TEST_F(ConversationsTest, SavegameWrittenListedReadBackAndRemoved) {
     ASSERT_TRUE(StartLauncher({"--part-size", std::to_string(kPartSize)}));
     ASSERT_TRUE(Connect());
     const std::string data = Pattern(kSaveSize, 1);
@@ -87,4 +87,5 @@ TEST_F(LauncherConversations, SavegameWrittenListedReadBackAndRemoved) {
 }
 
 }  // namespace
-}  // namespace integration_test
+}  // namespace testing
+}  // namespace kx

@@ -2,14 +2,13 @@
 // keeps, what a crash in the middle of a write leaves, and which requests are answered.
 #include "kx/testing/LauncherGameFixture.h"
 
-namespace integration_test {
+namespace kx {
+namespace testing {
 namespace {
 
-using namespace halyxdll_test;
+using LauncherRestartTest = LauncherGameFixture;
 
-using LauncherRestart = kx::testing::LauncherGameFixture;
-
-TEST_F(LauncherRestart, KeptSavegamesOutliveItAndDiscardedOnesLeaveNothing) {
+TEST_F(LauncherRestartTest, KeptSavegamesOutliveItAndDiscardedOnesLeaveNothing) {
     ASSERT_TRUE(StartLauncher());
     ASSERT_TRUE(Connect());
     const std::string kept = Pattern(70000, 1);
@@ -36,7 +35,7 @@ TEST_F(LauncherRestart, KeptSavegamesOutliveItAndDiscardedOnesLeaveNothing) {
     ExpectOnlySavegame(2, u"kept", kept);
 }
 
-TEST_F(LauncherRestart, KilledDuringAWriteKeepsThePreviousSavegame) {
+TEST_F(LauncherRestartTest, KilledDuringAWriteKeepsThePreviousSavegame) {
     ASSERT_TRUE(StartLauncher());
     ASSERT_TRUE(Connect());
     const std::string previous = Pattern(20000, 3);
@@ -59,7 +58,7 @@ TEST_F(LauncherRestart, KilledDuringAWriteKeepsThePreviousSavegame) {
     ExpectOnlySavegame(6, u"previous", previous);
 }
 
-TEST_F(LauncherRestart, ANewConnectionIsAnsweredAndLostRequestsNeverAre) {
+TEST_F(LauncherRestartTest, ANewConnectionIsAnsweredAndLostRequestsNeverAre) {
     // This launcher holds back its first answer longer than the test lasts, and reads no
     // further request meanwhile.
     ASSERT_TRUE(StartLauncher({"--fault-delay-ms", "600000"}));
@@ -92,4 +91,5 @@ TEST_F(LauncherRestart, ANewConnectionIsAnsweredAndLostRequestsNeverAre) {
 }
 
 }  // namespace
-}  // namespace integration_test
+}  // namespace testing
+}  // namespace kx

@@ -18,7 +18,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using kx::devlauncher::testing::LauncherProcess;
+using kx::testing::LauncherProcess;
 using kx::testing::ReadWholeFile;
 using kx::testing::TempDirectory;
 using kx::testing::WriteWholeFile;
@@ -32,7 +32,7 @@ bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-TEST(MsvcClassGame, GoesThroughEveryConversationThroughTheDecoratedExports) {
+TEST(MsvcClassGameTest, GoesThroughEveryConversationThroughTheDecoratedExports) {
     TempDirectory dir;
     // Login details beyond ASCII; the product the game asks a server pipe for.
     WriteWholeFile(dir.Path() / "launcher.conf",

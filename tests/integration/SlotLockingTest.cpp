@@ -4,18 +4,16 @@
 #include "kx/testing/LauncherGameFixture.h"
 #include "kx/testing/WholeFile.h"
 
-namespace integration_test {
+namespace kx {
+namespace testing {
 namespace {
 
-using namespace halyxdll_test;
 using kx::halyxclient::kExitLocked;
 using kx::halyxclient::kExitOk;
-using kx::testing::ReadWholeFile;
-using kx::testing::WriteWholeFile;
 
 constexpr unsigned int kSlot = 5;
 
-class SlotLocking : public kx::testing::LauncherGameFixture {
+class SlotLockingTest : public LauncherGameFixture {
 protected:
     // The other game reads the slot into `fetched_`.
     int OtherGets() {
@@ -37,7 +35,7 @@ protected:
     const std::filesystem::path stored_ = dir_.Path() / "stored.bin";
 };
 
-TEST_F(SlotLocking, AWriterKeepsOthersOffAndReadersShare) {
+TEST_F(SlotLockingTest, AWriterKeepsOthersOffAndReadersShare) {
     ASSERT_TRUE(StartLauncher());
     ASSERT_TRUE(Connect());
     Save(kSlot, Pattern(3000, 1), u"first");
@@ -73,4 +71,5 @@ TEST_F(SlotLocking, AWriterKeepsOthersOffAndReadersShare) {
 }
 
 }  // namespace
-}  // namespace integration_test
+}  // namespace testing
+}  // namespace kx

@@ -6,7 +6,6 @@
 #include "HalyxDll.pb.h"
 
 namespace kx {
-namespace devlauncher {
 namespace testing {
 
 namespace pb = protocol::halyxdll;
@@ -105,5 +104,4 @@ inline pb::Req RemoveRequest(std::uint32_t id, std::uint32_t product, std::uint3
 }
 
 }  // namespace testing
-}  // namespace devlauncher
 }  // namespace kx

@@ -9,11 +9,7 @@
 #include "kx/testing/PipeEnd.h"
 
 namespace kx {
-namespace devlauncher {
 namespace testing {
-
-using kx::testing::ConnectPipe;
-using kx::testing::PipeEnd;
 
 // Writes all of `bytes`; false when the pipe is closed.
 inline bool Write(PipeEnd& end, const std::string& bytes) {
@@ -55,5 +51,4 @@ inline bool ReadAnswer(PipeEnd& client, protocol::halyxdll::Rsp* rsp,
 }
 
 }  // namespace testing
-}  // namespace devlauncher
 }  // namespace kx

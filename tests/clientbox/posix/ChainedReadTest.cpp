@@ -11,15 +11,15 @@
 
 namespace {
 
-using clientbox_test::ChainBytes;
-using clientbox_test::DrainSignalLoop;
-using clientbox_test::Pattern;
-using clientbox_test::SignalCounter;
-using clientbox_test::WaitUntil;
 using kx::clientbox::Buffer;
 using kx::clientbox::NamedPipeSocket;
 using kx::clientbox::PipeHandle;
 using kx::common::SharedPtr;
+using kx::testing::ChainBytes;
+using kx::testing::DrainSignalLoop;
+using kx::testing::Pattern;
+using kx::testing::SignalCounter;
+using kx::testing::WaitUntil;
 
 // Bytes already waiting when a read fills its buffer are taken by that same read, in buffers
 // linked behind it, up to 256 KiB: one completion and one notification for all of them.

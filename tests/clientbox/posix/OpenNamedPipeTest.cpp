@@ -45,7 +45,7 @@ TEST(OpenNamedPipeTest, OpensAServedNameAndRefusesNamesOutsideTheDirectory) {
 // A server that accepts nobody fills its backlog; a further connect would block the caller
 // for good (the watchdog fails the test then): it gives up instead.
 TEST(OpenNamedPipeTest, AServerWithAFullBacklogDoesNotHoldTheCaller) {
-    clientbox_test::Watchdog watchdog("a connect to a full backlog", 30);
+    kx::testing::Watchdog watchdog("a connect to a full backlog", 30);
     const std::string name = UniquePipeName();
     sockaddr_un address = {};
     address.sun_family = AF_UNIX;

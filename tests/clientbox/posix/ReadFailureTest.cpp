@@ -10,13 +10,13 @@
 
 namespace {
 
-using clientbox_test::DrainSignalLoop;
-using clientbox_test::SignalCounter;
-using clientbox_test::WaitUntil;
 using kx::clientbox::NamedPipeSocket;
 using kx::clientbox::PipeHandle;
 using kx::common::SharedPtr;
+using kx::testing::DrainSignalLoop;
 using kx::testing::LogCapture;
+using kx::testing::SignalCounter;
+using kx::testing::WaitUntil;
 
 // A descriptor that polls readable but cannot be received from: the read fails on an open
 // socket, which logs one error line naming the call and its code, then closes.

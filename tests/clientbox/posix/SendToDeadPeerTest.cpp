@@ -14,10 +14,10 @@
 
 namespace {
 
-using clientbox_test::MakeChain;
 using kx::clientbox::NamedPipeSocket;
 using kx::common::SharedPtr;
 using kx::testing::kPatience;
+using kx::testing::MakeChain;
 using kx::testing::PipeServer;
 using kx::testing::UniquePipeName;
 
@@ -52,7 +52,7 @@ TEST(SendToDeadPeerTest, APeerThatStoppedReadingClosesTheSocketWithoutSigpipe) {
             peer.reset();
         }
         // The write fails on the I/O thread, which closes the socket.
-        EXPECT_TRUE(clientbox_test::WaitUntil([&] { return socket->IsClosed(); }));
+        EXPECT_TRUE(kx::testing::WaitUntil([&] { return socket->IsClosed(); }));
     }
     sigaction(SIGPIPE, &previous, nullptr);
 }

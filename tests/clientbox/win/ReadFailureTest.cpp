@@ -11,12 +11,12 @@
 
 namespace {
 
-using clientbox_test::DrainSignalLoop;
-using clientbox_test::SignalCounter;
-using clientbox_test::WaitUntil;
 using kx::clientbox::NamedPipeSocket;
 using kx::common::SharedPtr;
+using kx::testing::DrainSignalLoop;
 using kx::testing::LogCapture;
+using kx::testing::SignalCounter;
+using kx::testing::WaitUntil;
 
 // A handle opened for writing only: ReadFileEx fails on an open socket, which logs one error
 // line with the code under the receive loop's source name and line, then closes.

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 namespace kx {
-namespace common {
 namespace testing {
 
 namespace {
@@ -39,5 +38,4 @@ FailingThreadStarts::~FailingThreadStarts() {
 }
 
 }  // namespace testing
-}  // namespace common
 }  // namespace kx

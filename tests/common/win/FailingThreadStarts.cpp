@@ -3,7 +3,6 @@
 #include "kx/common/win/ThreadStartFault.h"
 
 namespace kx {
-namespace common {
 namespace testing {
 
 FailingThreadStarts::FailingThreadStarts() {
@@ -15,5 +14,4 @@ FailingThreadStarts::~FailingThreadStarts() {
 }
 
 }  // namespace testing
-}  // namespace common
 }  // namespace kx

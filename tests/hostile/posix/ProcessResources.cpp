@@ -10,7 +10,8 @@
 // Present when a sanitizer runtime serves the heap; it keeps its own count.
 extern "C" size_t __sanitizer_get_current_allocated_bytes() __attribute__((weak));
 
-namespace hostile_test {
+namespace kx {
+namespace testing {
 
 namespace {
 
@@ -55,4 +56,5 @@ ProcessResources CountProcessResources() {
     return counts;
 }
 
-}  // namespace hostile_test
+}  // namespace testing
+}  // namespace kx

@@ -6,7 +6,8 @@
 
 #include <vector>
 
-namespace hostile_test {
+namespace kx {
+namespace testing {
 
 namespace {
 
@@ -60,4 +61,5 @@ ProcessResources CountProcessResources() {
     return counts;
 }
 
-}  // namespace hostile_test
+}  // namespace testing
+}  // namespace kx

@@ -5,10 +5,10 @@
 #include <sstream>
 #include <thread>
 
-#include "kx/testing/LauncherProcess.h"
 #include "kx/halyxclient/Commands.h"
 #include "kx/halyxclient/ExitCodes.h"
 #include "kx/testing/IsolatedUserPlaces.h"
+#include "kx/testing/LauncherProcess.h"
 #include "kx/testing/TempDirectory.h"
 #include "kx/testing/WholeFile.h"
 
@@ -16,7 +16,7 @@ namespace kx {
 namespace halyxclient {
 namespace {
 
-using devlauncher::testing::LauncherProcess;
+using kx::testing::LauncherProcess;
 using kx::testing::ReadWholeFile;
 using kx::testing::WriteWholeFile;
 namespace fs = std::filesystem;

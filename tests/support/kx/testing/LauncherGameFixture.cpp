@@ -8,7 +8,6 @@ namespace kx {
 namespace testing {
 
 namespace fs = std::filesystem;
-using devlauncher::testing::LauncherProcess;
 
 std::string LauncherGameFixture::Pattern(std::size_t size, unsigned int seed) {
     std::string data(size, '\0');
@@ -52,8 +51,7 @@ bool LauncherGameFixture::StartLauncher(const std::vector<std::string>& options)
 void LauncherGameFixture::StopLauncher() {
     ASSERT_TRUE(launcher_);
     launcher_->Stop();
-    EXPECT_EQ(launcher_->WaitExit(kPatience),
-              std::optional<int>(devlauncher::testing::kStoppedExitCode))
+    EXPECT_EQ(launcher_->WaitExit(kPatience), std::optional<int>(kx::testing::kStoppedExitCode))
         << LauncherLogText();
     launcher_.reset();
 }

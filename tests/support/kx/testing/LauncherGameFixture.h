@@ -77,9 +77,9 @@ protected:
     unsigned int NextId() { return session_->GetRequestUniqueId(); }
 
     // Asks for the login details and waits for them; a failure when they do not come.
-    halyxdll_test::LoginCall AskLoginDetails();
+    kx::testing::LoginCall AskLoginDetails();
     // The product's savegames as the launcher lists them; empty (and a failure) without answer.
-    std::vector<halyxdll_test::ListedSavegame> List();
+    std::vector<kx::testing::ListedSavegame> List();
     // Opens `slot` for writing; the open result goes to `*result`. Null unless it is 0.
     halyxdll::SavegameWriter* OpenWriter(unsigned int slot, bool overwrite, unsigned int* result);
     // Opens `slot` for reading; the open result goes to `*result`. Null unless it is 0.
@@ -118,13 +118,13 @@ protected:
     halyxdll::HalyxSession* session_;
     // The helpers' listeners, told apart by request id. They live as long as the session: a
     // request lost with its connection stays registered with its listener.
-    halyxdll_test::ServerListener server_;
-    halyxdll_test::ListListener lists_;
-    halyxdll_test::WriterListener writers_;
-    halyxdll_test::ReaderListener readers_;
-    halyxdll_test::WriteListener writes_;
-    halyxdll_test::ReadListener reads_;
-    halyxdll_test::LoginListener logins_;
+    kx::testing::ServerListener server_;
+    kx::testing::ListListener lists_;
+    kx::testing::WriterListener writers_;
+    kx::testing::ReaderListener readers_;
+    kx::testing::WriteListener writes_;
+    kx::testing::ReadListener reads_;
+    kx::testing::LoginListener logins_;
 
 private:
     // The first call recorded for `requestId`, or null.
@@ -140,7 +140,7 @@ private:
     std::filesystem::path LauncherLog() const;
 
     std::vector<std::unique_ptr<std::string>> readBuffers_;
-    std::unique_ptr<devlauncher::testing::LauncherProcess> launcher_;
+    std::unique_ptr<kx::testing::LauncherProcess> launcher_;
     int launcherStarts_ = 0;
 };
 
@@ -171,9 +171,9 @@ inline bool LauncherGameFixture::Connect() {
         }
         // A slow answer to an earlier attempt counts as well.
         for (std::size_t i = first; i < server_.calls.size(); ++i) {
-            if (server_.calls[i].pipe != halyxdll_test::InvalidPipe()) {
+            if (server_.calls[i].pipe != kx::testing::InvalidPipe()) {
                 PipeEnd(reinterpret_cast<intptr_t>(server_.calls[i].pipe)).Close();
-                server_.calls[i].pipe = halyxdll_test::InvalidPipe();
+                server_.calls[i].pipe = kx::testing::InvalidPipe();
                 connected = true;
             }
         }
@@ -182,21 +182,21 @@ inline bool LauncherGameFixture::Connect() {
     return connected;
 }
 
-inline halyxdll_test::LoginCall LauncherGameFixture::AskLoginDetails() {
+inline kx::testing::LoginCall LauncherGameFixture::AskLoginDetails() {
     const unsigned int id = NextId();
     session_->GetLoginDetails(id, &logins_);
-    const halyxdll_test::LoginCall* call = nullptr;
+    const kx::testing::LoginCall* call = nullptr;
     if (!PumpUntil([&] { return (call = Find(logins_.calls, id)) != nullptr; })) {
         ADD_FAILURE() << "no answer to login request " << id;
-        return halyxdll_test::LoginCall{};
+        return kx::testing::LoginCall{};
     }
     return *call;
 }
 
-inline std::vector<halyxdll_test::ListedSavegame> LauncherGameFixture::List() {
+inline std::vector<kx::testing::ListedSavegame> LauncherGameFixture::List() {
     const unsigned int id = NextId();
     session_->GetSavegameList(id, &lists_, kProduct);
-    const halyxdll_test::ListCall* call = nullptr;
+    const kx::testing::ListCall* call = nullptr;
     if (!PumpUntil([&] { return (call = Find(lists_.calls, id)) != nullptr; })) {
         ADD_FAILURE() << "no answer to list request " << id;
         return {};
@@ -209,7 +209,7 @@ inline halyxdll::SavegameWriter* LauncherGameFixture::OpenWriter(unsigned int sl
     const unsigned int id = NextId();
     *result = kNoAnswer;
     session_->GetSavegameWriter(id, &writers_, kProduct, slot, overwrite);
-    const halyxdll_test::WriterCall* call = nullptr;
+    const kx::testing::WriterCall* call = nullptr;
     if (!PumpUntil([&] { return (call = Find(writers_.calls, id)) != nullptr; })) {
         ADD_FAILURE() << "no answer to opening slot " << slot << " for writing";
         return nullptr;
@@ -223,7 +223,7 @@ inline halyxdll::SavegameReader* LauncherGameFixture::OpenReader(unsigned int sl
     const unsigned int id = NextId();
     *result = kNoAnswer;
     session_->GetSavegameReader(id, &readers_, kProduct, slot);
-    const halyxdll_test::ReaderCall* call = nullptr;
+    const kx::testing::ReaderCall* call = nullptr;
     if (!PumpUntil([&] { return (call = Find(readers_.calls, id)) != nullptr; })) {
         ADD_FAILURE() << "no answer to opening slot " << slot << " for reading";
         return nullptr;
@@ -276,10 +276,10 @@ inline void LauncherGameFixture::Save(unsigned int slot, const std::string& data
                                       const std::u16string& name) {
     halyxdll::SavegameWriter* writer = StartSaving(slot, data);
     ASSERT_NE(writer, nullptr);
-    EXPECT_TRUE(writer->SetName(halyxdll_test::Units(name)));
+    EXPECT_TRUE(writer->SetName(kx::testing::Units(name)));
     writer->Close(true);
     // A list made after a writer's Close goes out once the launcher has answered that Close.
-    const std::vector<halyxdll_test::ListedSavegame> listed = List();
+    const std::vector<kx::testing::ListedSavegame> listed = List();
     const bool shown = std::any_of(listed.begin(), listed.end(), [&](const auto& savegame) {
         return savegame.savegameId == slot && savegame.size == data.size() && savegame.name == name;
     });
@@ -299,7 +299,7 @@ inline std::string LauncherGameFixture::Load(unsigned int slot, unsigned int siz
     std::string& buffer = *readBuffers_.back();
     const unsigned int id = NextId();
     reader->Read(id, &reads_, 0, &buffer[0], size);
-    const halyxdll_test::ResultCall* call = nullptr;
+    const kx::testing::ResultCall* call = nullptr;
     const bool read = PumpUntil([&] { return (call = Find(reads_.calls, id)) != nullptr; });
     reader->Close();
     if (!read) {
@@ -312,7 +312,7 @@ inline std::string LauncherGameFixture::Load(unsigned int slot, unsigned int siz
 
 inline void LauncherGameFixture::ExpectOnlySavegame(unsigned int slot, const std::u16string& name,
                                                     const std::string& data) {
-    const std::vector<halyxdll_test::ListedSavegame> listed = List();
+    const std::vector<kx::testing::ListedSavegame> listed = List();
     ASSERT_EQ(listed.size(), 1u);
     EXPECT_EQ(listed[0].savegameId, slot);
     EXPECT_EQ(listed[0].name, name);

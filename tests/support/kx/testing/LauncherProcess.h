@@ -8,7 +8,6 @@
 #include <vector>
 
 namespace kx {
-namespace devlauncher {
 namespace testing {
 
 // The exit code of a launcher ended by LauncherProcess::Stop: 0 on POSIX, where it stops in
@@ -48,5 +47,4 @@ private:
 };
 
 }  // namespace testing
-}  // namespace devlauncher
 }  // namespace kx

@@ -8,7 +8,8 @@
 
 #include "velhalyxapi_r2.h"
 
-namespace halyxdll_test {
+namespace kx {
+namespace testing {
 
 using namespace kx::halyxdll;
 
@@ -176,4 +177,5 @@ struct WriteListener : ISavegameWriteListener {
     std::vector<ResultCall> calls;
 };
 
-}  // namespace halyxdll_test
+}  // namespace testing
+}  // namespace kx

@@ -9,7 +9,6 @@
 #include <thread>
 
 namespace kx {
-namespace devlauncher {
 namespace testing {
 
 const int kStoppedExitCode = 0;
@@ -90,5 +89,4 @@ std::optional<int> LauncherProcess::WaitExit(std::chrono::milliseconds timeout) 
 }
 
 }  // namespace testing
-}  // namespace devlauncher
 }  // namespace kx

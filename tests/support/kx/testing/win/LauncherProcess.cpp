@@ -3,7 +3,6 @@
 #include <windows.h>
 
 namespace kx {
-namespace devlauncher {
 namespace testing {
 
 const int kStoppedExitCode = 137;
@@ -108,5 +107,4 @@ std::optional<int> LauncherProcess::WaitExit(std::chrono::milliseconds timeout) 
 }
 
 }  // namespace testing
-}  // namespace devlauncher
 }  // namespace kx
