@@ -6,11 +6,11 @@ namespace kx {
 namespace testing {
 
 FailingThreadStarts::FailingThreadStarts() {
-    SetThreadStartsFailForTesting(true);
+    common::SetThreadStartsFailForTesting(true);
 }
 
 FailingThreadStarts::~FailingThreadStarts() {
-    SetThreadStartsFailForTesting(false);
+    common::SetThreadStartsFailForTesting(false);
 }
 
 }  // namespace testing
