@@ -70,6 +70,7 @@ void NamedPipeSocket::Close() {
 SharedPtr<Buffer> NamedPipeSocket::Receive() {
     ScopedLock guard(&lock_);
     SharedPtr<Buffer> chain = incoming_.TakeAll();
+    unreadBytes_.Store(0);
     if (readPaused_ && !IsClosed()) {
         readPaused_ = false;
         StartRead();
@@ -91,9 +92,14 @@ void NamedPipeSocket::OnReadComplete(unsigned error, unsigned count) {
         }
         KX_CHECK(uncommitted == 0);
         readBuffer_->Seal();
+        // Unread bytes were announced already, and whoever takes them with Receive takes these
+        // too: each notification spared is a functor, a pass of the signal loop and, where the
+        // loop sleeps, a kernel call to wake it.
+        const bool announced = incoming_.GetSize() != 0;
         incoming_.Append(readBuffer_);
         readBuffer_.Reset();
-        SignalReceived.Emit();
+        unreadBytes_.Store(static_cast<int32_t>(incoming_.GetSize()));
+        if (!announced) SignalReceived.Emit();
         if (incoming_.GetSize() < kMaxIncomingBytes) {
             StartRead();
         } else {

@@ -27,6 +27,10 @@ public:
     virtual bool IsClosed() const = 0;
     // True for the listening end of a channel; nothing in the library asks.
     virtual bool IsListening() const = 0;
+    // How many received bytes Receive would take now, read without a lock, so a reader that
+    // polls can find them without waiting for the received signal's handler; it may be a
+    // moment old. 0 from a socket that does not count them.
+    virtual unsigned GetUnreadByteCount() const { return 0; }
 
     // Emitted once each time an open socket becomes closed.
     common::Signal SignalClosed;
@@ -34,7 +38,9 @@ public:
     common::Signal SignalConnected;
     // Emitted when a write-out has written everything queued.
     common::Signal SignalSent;
-    // Emitted after received bytes have been added to the unread bytes.
+    // Emitted after received bytes have been added to the unread bytes, at least whenever
+    // there were none before: a handler takes every unread byte with Receive, so bytes that
+    // join unread ones before it runs need no signal of their own.
     common::Signal SignalReceived;
 };
 
