@@ -65,8 +65,8 @@ public:
         // caller is the reader thread, signals the wake object.
         void Add(const PipeData& request);
         // Moves every pending request to the end of `taken`, in the order they were added,
-        // and resets the wake object. The reader thread calls it in every pass of its loop
-        // before it waits again.
+        // and resets the wake object (where the wait that ended did not take its signal
+        // already). The reader thread calls it in every pass of its loop before it waits again.
         void TakePending(common::HybridArray<PipeData, 0>* taken);
         // Makes the calling thread this record's reader thread (see Add); called once, first
         // thing, by the thread.
@@ -86,7 +86,8 @@ public:
 
         common::CriticalSection lock_;
         common::HybridArray<PipeData, 0> pending_;
-        // Windows: the event handle; POSIX: the read and write ends of a non-blocking pipe.
+        // Windows: the handle of an auto-reset event; POSIX: the read and write ends of a
+        // non-blocking pipe.
         intptr_t wake_[2];
         // The wake object is signalled (set by Add, cleared by TakePending).
         bool wakeSignalled_;

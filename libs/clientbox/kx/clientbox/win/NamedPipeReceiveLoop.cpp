@@ -135,8 +135,10 @@ HANDLE WakeEvent(const intptr_t* wake) {
 
 }  // namespace
 
+// An auto-reset event: the wait that it ends takes the signal, so the thread needs no reset
+// call for a wake-up.
 void NamedPipeReceiveLoop::SharedData::CreateWake() {
-    wake_[0] = reinterpret_cast<intptr_t>(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    wake_[0] = reinterpret_cast<intptr_t>(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     wake_[1] = 0;
     KX_CHECK(wake_[0] != 0);
 }
@@ -149,9 +151,9 @@ void NamedPipeReceiveLoop::SharedData::SignalWake() {
     SetEvent(WakeEvent(wake_));
 }
 
-void NamedPipeReceiveLoop::SharedData::ResetWake() {
-    ResetEvent(WakeEvent(wake_));
-}
+// Nothing to do: the wait took the signal. A signal that a completion's end of the wait left
+// set costs one more pass of the loop, which is rarer and no dearer than a reset call per wake.
+void NamedPipeReceiveLoop::SharedData::ResetWake() {}
 
 void NamedPipeReceiveLoop::ThreadMain(SharedPtr<SharedData> shared) {
     const HANDLE wake = WakeEvent(shared->wake_);
