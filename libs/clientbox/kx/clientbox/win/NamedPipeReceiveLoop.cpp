@@ -54,7 +54,11 @@ void PipeIo::IssueRead(const NamedPipeReceiveLoop::PipeData& request) {
         return;
     }
     SocketIoRecords& records = IoRecords(socket->platform_);
-    if (ReadFileEx(request.handle, records.readRegion->bytes, ReadRegion::kSize, &records.read,
+    // A read is started only while the unread bytes are below the socket's bound, and takes no
+    // more than the room left: the region is larger than the overshoot allowed elsewhere.
+    const unsigned room = NamedPipeSocket::kMaxIncomingBytes - socket->incoming_.GetSize();
+    const DWORD size = room < ReadRegion::kSize ? room : ReadRegion::kSize;
+    if (ReadFileEx(request.handle, records.readRegion->bytes, size, &records.read,
                    &ReadCompletion)) {
         return;
     }
