@@ -135,9 +135,8 @@ TEST(PBConnectionTest, ZeroAndOversizedLengthsCloseTheSocket) {
     }
 }
 
-// A socket in memory: what the test queues is what it has received. It emits nothing: it
-// closes without SignalClosed, which stands for the time before the closed signal's handler
-// runs, and queues without SignalReceived, as before the received signal's handler runs.
+// A socket in memory: what the test queues is what it has received. It closes without
+// emitting SignalClosed, which stands for the time before the closed signal's handler runs.
 class MemorySocket final : public Socket {
 public:
     void Queue(const std::string& bytes) {
@@ -155,7 +154,6 @@ public:
     }
     bool IsClosed() const override { return closed_; }
     bool IsListening() const override { return false; }
-    unsigned GetUnreadByteCount() const override { return received_ ? received_->Remaining() : 0; }
 
 private:
     SharedPtr<Buffer> received_;
@@ -180,25 +178,6 @@ TEST(PBConnectionTest, NothingBehindARefusedLengthIsUnframed) {
         Rsp received;
         EXPECT_FALSE(connection->TryReceive(&received)) << length;
     }
-}
-
-TEST(PBConnectionTest, TakeFrameTakesTheFramesTheSocketHoldsBeforeTheirSignalIsHandled) {
-    MemorySocket* socket = new MemorySocket;
-    const SharedPtr<Socket> socketRef(socket);
-    const SharedPtr<PBConnection> connection(new PBConnection(socketRef));
-    const Rsp first = MakeRsp(1, 30, 15);
-    const Rsp second = MakeRsp(2, 40, 16);
-    const std::string both = Frame(first) + Frame(second);
-    // The first frame and part of the second, then the rest.
-    socket->Queue(both.substr(0, both.size() - 10));
-    Rsp received;
-    ASSERT_EQ(connection->TakeFrame(&received), PBConnection::Outcome::kMessage);
-    ExpectSameMessage(received, first);
-    EXPECT_EQ(connection->TakeFrame(&received), PBConnection::Outcome::kNothing);
-    socket->Queue(both.substr(both.size() - 10));
-    ASSERT_EQ(connection->TakeFrame(&received), PBConnection::Outcome::kMessage);
-    ExpectSameMessage(received, second);
-    EXPECT_EQ(connection->TakeFrame(&received), PBConnection::Outcome::kNothing);
 }
 
 TEST(PBConnectionTest, LengthOfExactly64MiBIsAwaited) {

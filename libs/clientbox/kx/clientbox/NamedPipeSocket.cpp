@@ -70,12 +70,16 @@ void NamedPipeSocket::Close() {
 SharedPtr<Buffer> NamedPipeSocket::Receive() {
     ScopedLock guard(&lock_);
     SharedPtr<Buffer> chain = incoming_.TakeAll();
-    unreadBytes_.Store(0);
     if (readPaused_ && !IsClosed()) {
         readPaused_ = false;
         StartRead();
     }
     return chain;
+}
+
+unsigned NamedPipeSocket::GetUnreadByteCount() {
+    ScopedLock guard(&lock_);
+    return incoming_.GetSize();
 }
 
 void NamedPipeSocket::OnReadComplete(unsigned error, unsigned count) {
@@ -98,7 +102,6 @@ void NamedPipeSocket::OnReadComplete(unsigned error, unsigned count) {
         const bool announced = incoming_.GetSize() != 0;
         incoming_.Append(readBuffer_);
         readBuffer_.Reset();
-        unreadBytes_.Store(static_cast<int32_t>(incoming_.GetSize()));
         if (!announced) SignalReceived.Emit();
         if (incoming_.GetSize() < kMaxIncomingBytes) {
             StartRead();

@@ -60,9 +60,8 @@ public:
     common::SharedPtr<Buffer> Receive() override;
     bool IsClosed() const override { return closed_.Load() != 0; }
     bool IsListening() const override { return false; }
-    unsigned GetUnreadByteCount() const override {
-        return static_cast<unsigned>(unreadBytes_.Load());
-    }
+    // How many received bytes Receive would take now; a diagnostic for tests.
+    unsigned GetUnreadByteCount();
 
     // The most unread received bytes before reading pauses (until Receive takes them).
     static constexpr unsigned kMaxIncomingBytes = 1u << 20;
@@ -129,8 +128,6 @@ private:
     // The receive loop holds a write request for this socket.
     bool writing_;
     MemoryStream incoming_;
-    // The size of `incoming_`, for GetUnreadByteCount without the lock.
-    common::AtomicInt32 unreadBytes_;
     // Chains queued by Send and not yet taken by the I/O thread.
     MemoryStream outgoing_;
     // The chain the I/O thread is writing out (I/O thread only).

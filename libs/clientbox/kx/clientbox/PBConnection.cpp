@@ -70,14 +70,9 @@ bool PBConnection::Send(const MessageLite& message) {
 
 PBConnection::Outcome PBConnection::TakeFrame(MessageLite* message, BodyCheck check) {
     message->Clear();
-    // The game polls every frame: with nothing complete and nothing received, answer without
-    // touching the lock.
-    if (bodyReady_.Load() == 0 && !SocketHoldsBytes()) return Outcome::kNothing;
+    // The game polls every frame: with nothing complete, answer without touching the lock.
+    if (bodyReady_.Load() == 0) return Outcome::kNothing;
     ScopedLock guard(&lock_);
-    // What the socket holds is taken here too: a frame that arrived reaches the poller without
-    // waiting for the signal loop to move it (a thread switch, and under Wine a round trip to
-    // its server to wake the loop).
-    if (!HasWholeBody()) OnData();
     if (!HasWholeBody()) {
         bodyReady_.Store(0);
         SetReady(false);
@@ -262,10 +257,6 @@ void PBConnection::OnSocketClosed() {
     socketGone_.Store(1);
     SetReady(true);
     SignalClosed.Emit();
-}
-
-bool PBConnection::SocketHoldsBytes() const {
-    return socketGone_.Load() == 0 && givenSocket_->GetUnreadByteCount() != 0;
 }
 
 bool PBConnection::HasWholeBody() const {

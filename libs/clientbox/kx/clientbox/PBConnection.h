@@ -40,15 +40,14 @@ namespace clientbox {
 // lapse when it is destroyed; destroying it does not close the socket.
 //
 // Threads: the game's thread calls Send, TakeFrame, TryReceive, Receive, ReceiveWithTimeout,
-// IsClosed and Close; OnData and OnSocketClosed run on the signal loop thread (and OnData also
-// within TakeFrame). `lock_` guards the expected length, the socket reference, the stream, the
-// drop log, the ready state, its event and the waiter count; it is held across Send (which
-// only queues the frame with the socket), each TakeFrame that finds a whole body or received
-// bytes (including checking and parsing the body) and OnData, and is taken before the socket's
-// locks. `bodyReady_` is set under the lock and read without it, as is the socket's unread
-// byte count, so that polling a connection with nothing complete and nothing received takes no
-// lock; IsClosed takes none either (see `socketGone_`). Receive and ReceiveWithTimeout wait on
-// the ready event without the lock.
+// IsClosed and Close; OnData and OnSocketClosed run on the signal loop thread. `lock_` guards
+// the expected length, the socket reference, the stream, the drop log, the ready state, its
+// event and the waiter count; it is held across Send (which only queues the frame with the
+// socket), each TakeFrame that finds a whole body (including checking and parsing it) and
+// OnData, and is taken before the socket's locks. `bodyReady_` is set under the lock and read
+// without it, so that polling a connection with nothing complete takes no lock; IsClosed takes
+// none either (see `socketGone_`). Receive and ReceiveWithTimeout wait on the ready event
+// without the lock.
 class PBConnection : public common::IntrusivePtrBase<PBConnection> {
 public:
     // The largest body accepted: what the system was designed with.
@@ -79,11 +78,10 @@ public:
     // the bytes arrived: a closed socket drops the frame, and a failed write closes it.
     bool Send(const google::protobuf::MessageLite& message);
 
-    // Never blocks. Clears `message`, takes the bytes the socket holds (as OnData does) and
-    // then the next whole body, if one is buffered: kMessage when it passed `check` (when
-    // given) and parsed into `message`; kDropped when it was refused (`message` is cleared; see
-    // DropLog); kNothing when no whole body is there. Costs no lock while no whole body is
-    // buffered and the socket holds no bytes.
+    // Never blocks. Clears `message` and takes the next whole body, if one is buffered:
+    // kMessage when it passed `check` (when given) and parsed into `message`; kDropped when it
+    // was refused (`message` is cleared; see DropLog); kNothing when no whole body is there.
+    // Costs no lock while no whole body is there.
     Outcome TakeFrame(google::protobuf::MessageLite* message, BodyCheck check = nullptr);
 
     // Like TakeFrame without a check, but goes on past dropped bodies: true when a message was
@@ -125,8 +123,6 @@ private:
                           std::string* missing);
     // Runs `check` over the whole body at the stream's head and returns to its start (lock held).
     const char* CheckBody(BodyCheck check, uint32_t length);
-    // Whether the socket is still used and holds received bytes (no lock).
-    bool SocketHoldsBytes() const;
     // Whether the body of the frame whose prefix was read is all buffered (lock held).
     bool HasWholeBody() const;
     // Records whether a whole body is buffered or the socket has closed (lock held).

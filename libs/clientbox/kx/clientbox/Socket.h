@@ -27,10 +27,6 @@ public:
     virtual bool IsClosed() const = 0;
     // True for the listening end of a channel; nothing in the library asks.
     virtual bool IsListening() const = 0;
-    // How many received bytes Receive would take now, read without a lock, so a reader that
-    // polls can find them without waiting for the received signal's handler; it may be a
-    // moment old. 0 from a socket that does not count them.
-    virtual unsigned GetUnreadByteCount() const { return 0; }
 
     // Emitted once each time an open socket becomes closed.
     common::Signal SignalClosed;

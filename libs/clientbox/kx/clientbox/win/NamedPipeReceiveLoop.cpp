@@ -155,8 +155,9 @@ void NamedPipeReceiveLoop::SharedData::SignalWake() {
     SetEvent(WakeEvent(wake_));
 }
 
-// Nothing to do: the wait took the signal. A signal that a completion's end of the wait left
-// set costs one more pass of the loop, which is rarer and no dearer than a reset call per wake.
+// Nothing to do: the wait that ended took the signal. Where a completion ended it instead, a
+// signal set meanwhile stays and costs one more pass of the loop: rarer, and no dearer than a
+// reset call per wake.
 void NamedPipeReceiveLoop::SharedData::ResetWake() {}
 
 void NamedPipeReceiveLoop::ThreadMain(SharedPtr<SharedData> shared) {
