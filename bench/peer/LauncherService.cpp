@@ -161,10 +161,12 @@ bool LauncherService::SendReadParts(const wire::ReadSavegameReq& read) {
         const uint32_t size = count - done < partSize ? count - done : partSize;
         const bool last = done + size == count;
         const ReadPartFrame frame(request_.requestid(), done, size, last);
-        const testing::PipeEnd::Piece pieces[3] = {{frame.head, frame.headSize},
-                                                   {savegame_ + start + done, size},
-                                                   {frame.tail, frame.tailSize}};
-        if (!channel_->WriteGather(pieces, 3)) return false;
+        // One write call per frame, as the raw stream writes one per part: where pipes take no
+        // gathered writes, three calls would bring the library one piece of a part per read.
+        frame_.assign(reinterpret_cast<const char*>(frame.head), frame.headSize);
+        frame_.append(reinterpret_cast<const char*>(savegame_ + start + done), size);
+        frame_.append(reinterpret_cast<const char*>(frame.tail), frame.tailSize);
+        if (!channel_->WriteAll(frame_.data(), frame_.size())) return false;
         done += size;
         if (last) return true;
     }

@@ -38,6 +38,26 @@ TEST(EventTest, StaysSignalledUntilReset) {
     EXPECT_FALSE(signalled);
 }
 
+TEST(EventTest, AnAutoResetEventReleasesOneWaitPerSet) {
+    Event event(Event::kAutoReset);
+    bool signalled = false;
+    event.Set();
+    event.Set();
+    event.Wait(0, signalled);
+    EXPECT_TRUE(signalled);
+    event.Wait(0, signalled);
+    EXPECT_FALSE(signalled);
+    // A set that comes while a thread waits ends that wait, and is taken by it.
+    std::thread setter([&] {
+        kx::common::Sleep(20);
+        event.Set();
+    });
+    event.Wait();
+    setter.join();
+    event.Wait(0, signalled);
+    EXPECT_FALSE(signalled);
+}
+
 TEST(EventTest, SetReleasesEveryWaiter) {
     Event event;
     Event ready[3];

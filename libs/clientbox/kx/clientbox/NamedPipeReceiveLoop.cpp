@@ -24,7 +24,8 @@ thread_local const NamedPipeReceiveLoop::SharedData* t_readerOf = nullptr;
 
 }  // namespace
 
-NamedPipeReceiveLoop::SharedData::SharedData() : wakeSignalled_(false), stopped_(false) {
+NamedPipeReceiveLoop::SharedData::SharedData()
+    : wakeSignalled_(false), waiting_(false), stopped_(false) {
     CreateWake();
 }
 
@@ -36,15 +37,23 @@ void NamedPipeReceiveLoop::SharedData::Add(const PipeData& request) {
     ScopedLock guard(&lock_);
     pending_.Add(request);
     // The reader thread takes the pending requests in every pass before it waits again, so
-    // its own requests (a completion starting the next read) need no wake; the others need
-    // one wake until the thread takes them. Each spared signal or reset is a kernel call.
-    if (t_readerOf == this || wakeSignalled_) return;
+    // its own requests (a completion starting the next read) need no wake, and a request of
+    // its own shows that it is running: it takes the pending requests before it waits again.
+    // The others need one wake while it waits, until it takes them. Each spared signal or
+    // reset is a kernel call.
+    if (t_readerOf == this) {
+        waiting_ = false;
+        return;
+    }
+    if (!waiting_ || wakeSignalled_) return;
     wakeSignalled_ = true;
     SignalWake();
 }
 
 void NamedPipeReceiveLoop::SharedData::TakePending(common::HybridArray<PipeData, 0>* taken) {
     ScopedLock guard(&lock_);
+    // Finding none, the thread waits next.
+    waiting_ = pending_.GetCount() == 0;
     taken->AddRange(pending_.GetData(), pending_.GetCount());
     pending_.Clear();
     if (!wakeSignalled_) return;

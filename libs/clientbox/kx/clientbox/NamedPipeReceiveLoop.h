@@ -20,12 +20,12 @@ class NamedPipeSocket;
 // completion order. A write request writes out everything the socket has queued, piece after
 // piece, until its queue is empty.
 //  - Windows: ReadFileEx and WriteFileEx with completion routines, run during the thread's
-//    alertable wait on the wake event. A read takes up to 256 KiB into the socket's staging
-//    region, whose bytes are then placed in the read buffer and fresh buffers linked behind it;
-//    a write carries up to 64 buffers (256 KiB), copied into the socket's staging region when
-//    there are several. Pipes take no scattered or gathered I/O, and one call per region
-//    instead of one per buffer is what the rate depends on where each call is a kernel or
-//    server round trip.
+//    alertable wait on the wake event. A read takes up to 1 MiB (no more than the socket's
+//    bound of unread bytes leaves room for) into the socket's staging region, whose bytes are then
+//    placed in the read buffer and fresh buffers linked behind it; a write carries up to 256
+//    buffers (1 MiB), copied into the socket's staging region when there are several. Pipes take no
+//    scattered or gathered I/O, and one call per region instead of one per buffer is what the rate
+//    depends on where each call is a kernel or server round trip.
 //  - POSIX: poll() over the descriptors with a request (readable for reads, writable for
 //    writes) plus the read end of a wake pipe; ready descriptors are read or written without
 //    blocking. A read that fills its buffer goes on into fresh buffers linked behind it for the
@@ -33,8 +33,8 @@ class NamedPipeSocket;
 // A request whose socket is closed by the time the thread takes it is not issued: it ends as
 // a failed read or write with 0 bytes.
 // Threads: AddPipe on any thread; everything else on the reader thread. The shared record's
-// lock guards the pending requests, the wake object and its signalled flag, and the stop
-// flag; it is never held while a socket's lock is taken.
+// lock guards the pending requests, the wake object, its signalled flag, the waiting flag and
+// the stop flag; it is never held while a socket's lock is taken.
 class NamedPipeReceiveLoop {
 public:
     enum Kind { kRead, kWrite };
@@ -61,12 +61,14 @@ public:
         SharedData(const SharedData&) = delete;
         SharedData& operator=(const SharedData&) = delete;
 
-        // Copies `request` into the pending list and, unless it is signalled already or the
-        // caller is the reader thread, signals the wake object.
+        // Copies `request` into the pending list and, when the reader thread waits (or is about
+        // to) and the wake object is not signalled already, signals it. The reader thread's own
+        // requests signal nothing.
         void Add(const PipeData& request);
         // Moves every pending request to the end of `taken`, in the order they were added,
-        // and resets the wake object. The reader thread calls it in every pass of its loop
-        // before it waits again.
+        // and resets the wake object (where the wait that ended did not take its signal
+        // already). The reader thread calls it in every pass of its loop, and once more right
+        // before it waits: finding nothing, it records that the thread waits.
         void TakePending(common::HybridArray<PipeData, 0>* taken);
         // Makes the calling thread this record's reader thread (see Add); called once, first
         // thing, by the thread.
@@ -86,10 +88,14 @@ public:
 
         common::CriticalSection lock_;
         common::HybridArray<PipeData, 0> pending_;
-        // Windows: the event handle; POSIX: the read and write ends of a non-blocking pipe.
+        // Windows: the handle of an auto-reset event; POSIX: the read and write ends of a
+        // non-blocking pipe.
         intptr_t wake_[2];
         // The wake object is signalled (set by Add, cleared by TakePending).
         bool wakeSignalled_;
+        // The reader thread found no request and waits, or is about to (set by TakePending,
+        // cleared by TakePending and by the reader thread's own requests).
+        bool waiting_;
         bool stopped_;
     };
 

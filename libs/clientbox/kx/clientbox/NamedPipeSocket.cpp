@@ -77,6 +77,11 @@ SharedPtr<Buffer> NamedPipeSocket::Receive() {
     return chain;
 }
 
+unsigned NamedPipeSocket::GetUnreadByteCount() {
+    ScopedLock guard(&lock_);
+    return incoming_.GetSize();
+}
+
 void NamedPipeSocket::OnReadComplete(unsigned error, unsigned count) {
     ScopedLock guard(&lock_);
     // A read that completed just before the socket was closed on another thread ends the
@@ -91,9 +96,13 @@ void NamedPipeSocket::OnReadComplete(unsigned error, unsigned count) {
         }
         KX_CHECK(uncommitted == 0);
         readBuffer_->Seal();
+        // Unread bytes were announced already, and whoever takes them with Receive takes these
+        // too: each notification spared is a functor, a pass of the signal loop and, where the
+        // loop sleeps, a kernel call to wake it.
+        const bool announced = incoming_.GetSize() != 0;
         incoming_.Append(readBuffer_);
         readBuffer_.Reset();
-        SignalReceived.Emit();
+        if (!announced) SignalReceived.Emit();
         if (incoming_.GetSize() < kMaxIncomingBytes) {
             StartRead();
         } else {

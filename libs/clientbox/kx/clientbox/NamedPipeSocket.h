@@ -60,6 +60,8 @@ public:
     common::SharedPtr<Buffer> Receive() override;
     bool IsClosed() const override { return closed_.Load() != 0; }
     bool IsListening() const override { return false; }
+    // How many received bytes Receive would take now; a diagnostic for tests.
+    unsigned GetUnreadByteCount();
 
     // The most unread received bytes before reading pauses (until Receive takes them).
     static constexpr unsigned kMaxIncomingBytes = 1u << 20;
@@ -67,10 +69,11 @@ public:
     // I/O thread only: the outstanding read has ended with platform error `error` (0 for
     // success) after `count` bytes were placed in the read buffer's free region (and, where the
     // platform reads several buffers at once, in those of the buffers linked behind it). A success
-    // on an open socket queues the bytes, emits SignalReceived and starts the next read (or
-    // pauses); anything else closes the socket and ends the read cycle. Once no I/O is left on
-    // a closed socket, lets go of the handle and of the self reference (which may destroy the
-    // socket before this returns).
+    // on an open socket queues the bytes, emits SignalReceived when no unread bytes were queued
+    // before (one notification per batch of reads that Receive takes together), and starts the
+    // next read (or pauses); anything else closes the socket and ends the read cycle. Once no I/O
+    // is left on a closed socket, lets go of the handle and of the self reference (which may
+    // destroy the socket before this returns).
     void OnReadComplete(unsigned error, unsigned count);
 
     // One run of bytes of an outgoing chain.

@@ -34,7 +34,9 @@ public:
     common::Signal SignalConnected;
     // Emitted when a write-out has written everything queued.
     common::Signal SignalSent;
-    // Emitted after received bytes have been added to the unread bytes.
+    // Emitted after received bytes have been added to the unread bytes, at least whenever
+    // there were none before: a handler takes every unread byte with Receive, so bytes that
+    // join unread ones before it runs need no signal of their own.
     common::Signal SignalReceived;
 };
 

@@ -3,15 +3,19 @@
 namespace kx {
 namespace common {
 
-// Manual-reset event without a name: it stays signalled from Set until Reset and releases every
-// waiter meanwhile. Set, Reset and the waits may be called on any threads at once; Close and
-// destruction only when no other thread uses the event any more.
+// Event without a name. A manual-reset event stays signalled from Set until Reset and releases
+// every waiter meanwhile; an auto-reset event releases one waiter per Set, whose wait takes the
+// signal, so a consumer thread that waits for work needs no Reset (a kernel call each where the
+// event is a kernel object). Set, Reset and the waits may be called on any threads at once;
+// Close and destruction only when no other thread uses the event any more.
 class Event {
 public:
+    enum Mode { kManualReset, kAutoReset };
+
     // Creates the event, not signalled. The platform object may be created only when first
     // set or waited on (Windows does so). A creation failure is not reported here; the first
     // wait (or, for an object created on first use, the first set) then stops the process.
-    Event();
+    explicit Event(Mode mode = kManualReset);
 
     // Closes the event.
     ~Event() { Close(); }
@@ -38,6 +42,7 @@ public:
 
 private:
     void* handle_;
+    const Mode mode_;
 };
 
 }  // namespace common

@@ -29,22 +29,28 @@ SignalLoop::SharedData::~SharedData() {
 void SignalLoop::SharedData::Post(Functor* functor) {
     KX_CHECK(functor != nullptr);
     ScopedLock guard(&lock_);
-    // The event is signalled already while the queue is not empty: each spared Set is a
-    // kernel call.
-    if (queue_.GetCount() == 0) work_.Set();
     queue_.PushBack(functor);
+    // A consumer that is not waiting takes the functor in its next pass without a wake; each
+    // spared Set is a kernel call.
+    if (waiting_ && !woken_) {
+        woken_ = true;
+        work_.Set();
+    }
 }
 
 Functor* SignalLoop::SharedData::TakeNext() {
+    {
+        ScopedLock guard(&lock_);
+        if (queue_.GetCount() != 0) return queue_.PopFront();
+        waiting_ = true;
+    }
     bool signalled = false;
     work_.Wait(kTakeWaitMilliseconds, signalled);
-    if (!signalled) return nullptr;
     ScopedLock guard(&lock_);
-    // Only this thread takes from the queue, so signalled work is still there.
-    KX_CHECK(queue_.GetCount() != 0);
-    Functor* functor = queue_.PopFront();
-    if (queue_.GetCount() == 0) work_.Reset();
-    return functor;
+    waiting_ = false;
+    // A Set that came after the wait timed out stays signalled: the next wait takes it.
+    if (signalled) woken_ = false;
+    return queue_.GetCount() != 0 ? queue_.PopFront() : nullptr;
 }
 
 bool SignalLoop::SharedData::IsStopped() {

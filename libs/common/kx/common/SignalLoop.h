@@ -16,15 +16,17 @@ namespace common {
 // signals or take other objects' locks.
 class SignalLoop {
 public:
-    // The state shared between a loop object and its thread. The lock guards the queue and the
-    // stop flag; it is the innermost lock of the library, and nothing is called out while it is
-    // held. The work event is signalled exactly while the queue is not empty. Each queue has one
-    // consumer, its loop thread.
+    // The state shared between a loop object and its thread. The lock guards the queue, the
+    // stop flag and the wake flags; it is the innermost lock of the library, and nothing is
+    // called out while it is held. Each queue has one consumer, its loop thread, which waits on
+    // the work event only when it has found the queue empty; a functor posted meanwhile sets
+    // the event (once), and the wait that ends takes the signal. So a busy loop costs no event
+    // call, and a sleeping one one Set per wake-up and no Reset (each a kernel call).
     class SharedData {
     public:
         // Empty queue with room for 1024 functors inside the object, event not signalled, not
         // stopped.
-        SharedData() : stopped_(false) {}
+        SharedData() : work_(Event::kAutoReset), stopped_(false), waiting_(false), woken_(false) {}
 
         // Deletes the functors that are still queued, without running them.
         ~SharedData();
@@ -35,8 +37,8 @@ public:
         // Appends `functor` (not null) to the queue, taking ownership, and signals the work.
         void Post(Functor* functor);
 
-        // Waits at most 100 ms for work. Returns the oldest queued functor, now owned by the
-        // caller, or null on time-out. Only the consumer thread may call it.
+        // Waits at most 100 ms for work unless some is queued. Returns the oldest queued functor,
+        // now owned by the caller, or null on time-out. Only the consumer thread may call it.
         Functor* TakeNext();
 
         bool IsStopped();
@@ -50,6 +52,10 @@ public:
         RingQueue<Functor*, 1024> queue_;
         Event work_;
         bool stopped_;
+        // The consumer found the queue empty and waits (or is about to wait) on `work_`.
+        bool waiting_;
+        // `work_` was set and no wait has taken the signal yet.
+        bool woken_;
     };
 
     // The process-wide loop, created with its thread on the first call from any thread. Null only

@@ -27,12 +27,6 @@ constexpr Wait kPatience = std::chrono::seconds(30);
 // own. POSIX: a blocking Unix-domain stream socket.
 class PipeEnd {
 public:
-    // One piece of a gathered write.
-    struct Piece {
-        const void* data;
-        std::size_t size;
-    };
-
     // Takes ownership of an open handle (a descriptor on POSIX; -1 for none).
     explicit PipeEnd(intptr_t handle);
     ~PipeEnd();
@@ -41,12 +35,7 @@ public:
 
     // Writes `size` bytes; false when the other end is gone. Waits for the reader as long as
     // it takes, as a launcher's write does.
-    bool WriteAll(const void* data, std::size_t size) {
-        const Piece piece = {data, size};
-        return WriteGather(&piece, 1);
-    }
-    // Writes the `count` pieces back to back, in as few write calls as the platform allows.
-    bool WriteGather(const Piece* pieces, unsigned count);
+    bool WriteAll(const void* data, std::size_t size);
 
     // Reads at most `size` (> 0) bytes, waiting up to `wait` for the first: the count read, 0
     // at end of stream or on failure, -1 when nothing arrived within `wait`.

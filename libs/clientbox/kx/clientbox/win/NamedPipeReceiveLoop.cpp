@@ -54,7 +54,11 @@ void PipeIo::IssueRead(const NamedPipeReceiveLoop::PipeData& request) {
         return;
     }
     SocketIoRecords& records = IoRecords(socket->platform_);
-    if (ReadFileEx(request.handle, records.readRegion->bytes, ReadRegion::kSize, &records.read,
+    // A read is started only while the unread bytes are below the socket's bound, and takes no
+    // more than the room left: the region is larger than the overshoot allowed elsewhere.
+    const unsigned room = NamedPipeSocket::kMaxIncomingBytes - socket->incoming_.GetSize();
+    const DWORD size = room < ReadRegion::kSize ? room : ReadRegion::kSize;
+    if (ReadFileEx(request.handle, records.readRegion->bytes, size, &records.read,
                    &ReadCompletion)) {
         return;
     }
@@ -135,8 +139,10 @@ HANDLE WakeEvent(const intptr_t* wake) {
 
 }  // namespace
 
+// An auto-reset event: the wait that it ends takes the signal, so the thread needs no reset
+// call for a wake-up.
 void NamedPipeReceiveLoop::SharedData::CreateWake() {
-    wake_[0] = reinterpret_cast<intptr_t>(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    wake_[0] = reinterpret_cast<intptr_t>(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     wake_[1] = 0;
     KX_CHECK(wake_[0] != 0);
 }
@@ -149,9 +155,10 @@ void NamedPipeReceiveLoop::SharedData::SignalWake() {
     SetEvent(WakeEvent(wake_));
 }
 
-void NamedPipeReceiveLoop::SharedData::ResetWake() {
-    ResetEvent(WakeEvent(wake_));
-}
+// Nothing to do: the wait that ended took the signal. Where a completion ended it instead, a
+// signal set meanwhile stays and costs one more pass of the loop: rarer, and no dearer than a
+// reset call per wake.
+void NamedPipeReceiveLoop::SharedData::ResetWake() {}
 
 void NamedPipeReceiveLoop::ThreadMain(SharedPtr<SharedData> shared) {
     const HANDLE wake = WakeEvent(shared->wake_);

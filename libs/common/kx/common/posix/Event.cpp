@@ -19,9 +19,11 @@ struct PlatformEvent {
     pthread_mutex_t mutex;
     pthread_cond_t changed;
     bool signalled;
+    // A wait that finds the event signalled takes the signal.
+    bool autoReset;
 };
 
-PlatformEvent* CreatePlatformEvent() {
+PlatformEvent* CreatePlatformEvent(Event::Mode mode) {
     PlatformEvent* event = new (std::nothrow) PlatformEvent;
     if (event == nullptr) return nullptr;
     pthread_condattr_t attributes;
@@ -42,6 +44,7 @@ PlatformEvent* CreatePlatformEvent() {
         return nullptr;
     }
     event->signalled = false;
+    event->autoReset = mode == Event::kAutoReset;
     return event;
 }
 
@@ -60,7 +63,7 @@ void SetSignalled(void* handle, bool signalled) {
 
 }  // namespace
 
-Event::Event() : handle_(CreatePlatformEvent()) {}
+Event::Event(Mode mode) : handle_(CreatePlatformEvent(mode)), mode_(mode) {}
 
 void Event::Close() {
     PlatformEvent* event = Platform(handle_);
@@ -84,6 +87,7 @@ void Event::Wait() {
     KX_CHECK(event != nullptr);
     KX_CHECK(pthread_mutex_lock(&event->mutex) == 0);
     while (!event->signalled) KX_CHECK(pthread_cond_wait(&event->changed, &event->mutex) == 0);
+    if (event->autoReset) event->signalled = false;
     pthread_mutex_unlock(&event->mutex);
 }
 
@@ -105,6 +109,7 @@ void Event::Wait(unsigned milliseconds, bool& signalled) {
         KX_CHECK(result == 0 || result == ETIMEDOUT);
     }
     signalled = event->signalled;
+    if (event->autoReset) event->signalled = false;
     pthread_mutex_unlock(&event->mutex);
 }
 

@@ -18,10 +18,10 @@ HANDLE Loaded(void* const* slot) {
 // that every notification carries) are never set nor waited on, and creating and closing an
 // event object costs two kernel calls. Of two threads that create one at once, one closes its
 // own again.
-HANDLE Created(void** slot) {
+HANDLE Created(void** slot, Event::Mode mode) {
     const HANDLE handle = Loaded(slot);
     if (handle != nullptr) return handle;
-    const HANDLE created = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE created = CreateEventW(nullptr, mode == Event::kManualReset, FALSE, nullptr);
     KX_CHECK(created != nullptr);
     const HANDLE previous = InterlockedCompareExchangePointer(slot, created, nullptr);
     if (previous == nullptr) return created;
@@ -31,7 +31,7 @@ HANDLE Created(void** slot) {
 
 }  // namespace
 
-Event::Event() : handle_(nullptr) {}
+Event::Event(Mode mode) : handle_(nullptr), mode_(mode) {}
 
 void Event::Close() {
     if (handle_ != nullptr) {
@@ -41,7 +41,7 @@ void Event::Close() {
 }
 
 void Event::Set() {
-    SetEvent(Created(&handle_));
+    SetEvent(Created(&handle_, mode_));
 }
 
 // An event that was never created was never set.
@@ -51,11 +51,11 @@ void Event::Reset() {
 }
 
 void Event::Wait() {
-    KX_CHECK(WaitForSingleObject(Created(&handle_), INFINITE) == WAIT_OBJECT_0);
+    KX_CHECK(WaitForSingleObject(Created(&handle_, mode_), INFINITE) == WAIT_OBJECT_0);
 }
 
 void Event::Wait(unsigned milliseconds, bool& signalled) {
-    const DWORD result = WaitForSingleObject(Created(&handle_), milliseconds);
+    const DWORD result = WaitForSingleObject(Created(&handle_, mode_), milliseconds);
     KX_CHECK(result == WAIT_OBJECT_0 || result == WAIT_TIMEOUT);
     signalled = result == WAIT_OBJECT_0;
 }

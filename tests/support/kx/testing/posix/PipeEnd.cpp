@@ -2,7 +2,6 @@
 
 #include <errno.h>
 #include <sys/socket.h>
-#include <sys/uio.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -12,48 +11,21 @@
 namespace kx {
 namespace testing {
 
-namespace {
-
-constexpr unsigned kMaxPieces = 8;
-
-}  // namespace
-
 PipeEnd::PipeEnd(intptr_t handle) : handle_(handle) {}
 
 PipeEnd::~PipeEnd() {
     Close();
 }
 
-bool PipeEnd::WriteGather(const Piece* pieces, unsigned count) {
-    iovec vectors[kMaxPieces];
-    while (count > 0) {
-        const unsigned batch = count < kMaxPieces ? count : kMaxPieces;
-        for (unsigned i = 0; i < batch; ++i) {
-            vectors[i].iov_base = const_cast<void*>(pieces[i].data);
-            vectors[i].iov_len = pieces[i].size;
-        }
-        iovec* next = vectors;
-        unsigned left = batch;
-        while (left > 0) {
-            msghdr message = {};
-            message.msg_iov = next;
-            message.msg_iovlen = left;
-            // MSG_NOSIGNAL: a vanished reader must not kill the writer.
-            ssize_t sent = sendmsg(static_cast<int>(handle_), &message, MSG_NOSIGNAL);
-            if (sent < 0 && errno == EINTR) continue;
-            if (sent <= 0) return false;
-            while (left > 0 && static_cast<std::size_t>(sent) >= next->iov_len) {
-                sent -= static_cast<ssize_t>(next->iov_len);
-                ++next;
-                --left;
-            }
-            if (left > 0) {
-                next->iov_base = static_cast<char*>(next->iov_base) + sent;
-                next->iov_len -= static_cast<std::size_t>(sent);
-            }
-        }
-        pieces += batch;
-        count -= batch;
+bool PipeEnd::WriteAll(const void* data, std::size_t size) {
+    const char* next = static_cast<const char*>(data);
+    while (size > 0) {
+        // MSG_NOSIGNAL: a vanished reader must not kill the writer.
+        const ssize_t sent = send(static_cast<int>(handle_), next, size, MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent <= 0) return false;
+        next += sent;
+        size -= static_cast<std::size_t>(sent);
     }
     return true;
 }

@@ -29,27 +29,22 @@ PipeEnd::~PipeEnd() {
     CloseHandle(Handle(writeEvent_));
 }
 
-bool PipeEnd::WriteGather(const Piece* pieces, unsigned count) {
-    // Pipes take no gathered writes: one call per piece.
-    for (unsigned i = 0; i < count; ++i) {
-        const char* data = static_cast<const char*>(pieces[i].data);
-        std::size_t size = pieces[i].size;
-        while (size > 0) {
-            OVERLAPPED overlapped = {};
-            overlapped.hEvent = Handle(writeEvent_);
-            const DWORD wanted = static_cast<DWORD>(size < kMaxCall ? size : kMaxCall);
-            DWORD written = 0;
-            if (!WriteFile(Handle(handle_), data, wanted, nullptr, &overlapped) &&
-                GetLastError() != ERROR_IO_PENDING) {
-                return false;
-            }
-            if (!GetOverlappedResult(Handle(handle_), &overlapped, &written, TRUE) ||
-                written == 0) {
-                return false;
-            }
-            data += written;
-            size -= written;
+bool PipeEnd::WriteAll(const void* data, std::size_t size) {
+    const char* next = static_cast<const char*>(data);
+    while (size > 0) {
+        OVERLAPPED overlapped = {};
+        overlapped.hEvent = Handle(writeEvent_);
+        const DWORD wanted = static_cast<DWORD>(size < kMaxCall ? size : kMaxCall);
+        DWORD written = 0;
+        if (!WriteFile(Handle(handle_), next, wanted, nullptr, &overlapped) &&
+            GetLastError() != ERROR_IO_PENDING) {
+            return false;
         }
+        if (!GetOverlappedResult(Handle(handle_), &overlapped, &written, TRUE) || written == 0) {
+            return false;
+        }
+        next += written;
+        size -= written;
     }
     return true;
 }
