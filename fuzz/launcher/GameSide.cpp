@@ -7,6 +7,7 @@
 
 #include "FuzzCheck.h"
 #include "HalyxDll.pb.h"
+#include "kx/testing/Frame.h"
 
 namespace kx {
 namespace fuzz {
@@ -75,12 +76,7 @@ std::string GameSide::FreshLoginFrame() {
     details->set_username(kFreshUser);
     details->set_password(kFreshPassword);
     details->set_cdkey(kFreshCdKey);
-    const std::string body = answer.SerializeAsString();
-    const std::uint32_t length = static_cast<std::uint32_t>(body.size());
-    std::string frame;
-    for (int shift = 24; shift >= 0; shift -= 8)
-        frame.push_back(static_cast<char>(length >> shift));
-    return frame + body;
+    return testing::Frame(answer);
 }
 
 void GameSide::CheckAfterSession() const {

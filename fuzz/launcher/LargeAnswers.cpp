@@ -1,6 +1,7 @@
 #include "LargeAnswers.h"
 
 #include "InputReader.h"
+#include "kx/testing/Frame.h"
 
 namespace kx {
 namespace fuzz {
@@ -35,10 +36,7 @@ void AppendFrame(std::string& stream, unsigned requestId, unsigned field,
     AppendVarint(body, requestId);
     AppendMessage(body, field, payload);
     if (stream.size() + 4 + body.size() > LargeAnswers::kMaxStream) return;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        stream.push_back(static_cast<char>(body.size() >> shift));
-    }
-    stream += body;
+    stream += testing::Frame(body);
 }
 
 // Sizes beyond what one frame holds are cut to that: only the frame size matters then.

@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The closing notifications run on the signal loop: let them finish within this input, so
     // that what they free is not counted against the next one (which would make the fuzzer
     // look for a leak after every input).
-    kx::common::testing::FlushLoop(kx::common::SignalLoop::Instance());
+    kx::testing::FlushLoop(kx::common::SignalLoop::Instance());
     game.CheckAfterSession();
     return 0;
 }

@@ -42,7 +42,9 @@ public:
 
 private:
     void* handle_;
-    const Mode mode_;
+    // Read where the platform object is created on first use (Windows); POSIX creates it at
+    // once and keeps the mode in it.
+    [[maybe_unused]] const Mode mode_;
 };
 
 }  // namespace common
