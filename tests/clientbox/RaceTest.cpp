@@ -40,13 +40,9 @@ SharedPtr<NamedPipeSocket> ConnectTo(PipeServer& server) {
 // the server's end of the pipe and an observer of the socket.
 struct AcceptedConnection {
     explicit AcceptedConnection(PipeServer& server)
-        : socket(ConnectTo(server)),
-          end(server.Accept(kPatience)),
-          observer(socket),
-          connection(new PBConnection(socket)) {
-        socket.Reset();
-    }
-    SharedPtr<NamedPipeSocket> socket;
+        : AcceptedConnection(ConnectTo(server), server) {}
+    AcceptedConnection(const SharedPtr<NamedPipeSocket>& socket, PipeServer& server)
+        : end(server.Accept(kPatience)), observer(socket), connection(new PBConnection(socket)) {}
     std::unique_ptr<PipeEnd> end;
     WeakPtr<NamedPipeSocket> observer;
     SharedPtr<PBConnection> connection;
@@ -127,18 +123,14 @@ TEST(RaceTest, PeerClosingMidFrame) {
     for (int round = 0; round < 200; ++round) {
         AcceptedConnection accepted(server);
         ASSERT_TRUE(accepted.end);
-        std::unique_ptr<PipeEnd>& end = accepted.end;
-        const WeakPtr<NamedPipeSocket>& observer = accepted.observer;
-        SharedPtr<PBConnection> connection = accepted.connection;
-        accepted.connection.Reset();
         const std::size_t cut = 1 + static_cast<std::size_t>(round) * 37 % (frame.size() - 1);
-        ASSERT_TRUE(end->WriteAll(frame.data(), cut));
-        end->Close();
-        ASSERT_TRUE(WaitUntil([&] { return connection->IsClosed(); })) << round;
+        ASSERT_TRUE(accepted.end->WriteAll(frame.data(), cut));
+        accepted.end->Close();
+        ASSERT_TRUE(WaitUntil([&] { return accepted.connection->IsClosed(); })) << round;
         Rsp received;
-        EXPECT_FALSE(connection->TryReceive(&received)) << round;
-        connection.Reset();
-        ASSERT_TRUE(WaitUntil([&] { return !observer.Lock(); })) << round;
+        EXPECT_FALSE(accepted.connection->TryReceive(&received)) << round;
+        accepted.connection.Reset();
+        ASSERT_TRUE(WaitUntil([&] { return !accepted.observer.Lock(); })) << round;
     }
 }
 
@@ -152,32 +144,28 @@ TEST(RaceTest, SendingWhileTheIoThreadWritesReadsAndTheConnectionCloses) {
     for (int round = 0; round < 100; ++round) {
         AcceptedConnection accepted(server);
         ASSERT_TRUE(accepted.end);
-        std::unique_ptr<PipeEnd>& end = accepted.end;
-        const WeakPtr<NamedPipeSocket>& observer = accepted.observer;
-        SharedPtr<PBConnection> connection = accepted.connection;
-        accepted.connection.Reset();
         const unsigned peerStops = round % 2 == 0 ? 20u + static_cast<unsigned>(round) : 0u;
         std::thread peer([&] {
             std::string body;
-            for (unsigned expected = 0; ReadFrame(*end, &body); ++expected) {
+            for (unsigned expected = 0; ReadFrame(*accepted.end, &body); ++expected) {
                 kx::protocol::halyxdll::Req request;
                 ASSERT_TRUE(request.ParseFromString(body));
                 ASSERT_EQ(request.requestid(), expected);
-                if (!end->WriteAll(answer.data(), answer.size())) break;
+                if (!accepted.end->WriteAll(answer.data(), answer.size())) break;
                 if (expected + 1 == peerStops) break;
             }
-            end->Close();
+            accepted.end->Close();
         });
         Rsp received;
         for (unsigned id = 0; id < 200; ++id) {
-            connection->Send(MakeReq(id, 100 + id * 37 % 5000, 3));
-            connection->TryReceive(&received);
+            accepted.connection->Send(MakeReq(id, 100 + id * 37 % 5000, 3));
+            accepted.connection->TryReceive(&received);
         }
-        if (peerStops == 0) connection->Close();
+        if (peerStops == 0) accepted.connection->Close();
         peer.join();
-        connection->Close();
-        connection.Reset();
-        ASSERT_TRUE(WaitUntil([&] { return !observer.Lock(); })) << round;
+        accepted.connection->Close();
+        accepted.connection.Reset();
+        ASSERT_TRUE(WaitUntil([&] { return !accepted.observer.Lock(); })) << round;
     }
 }
 
