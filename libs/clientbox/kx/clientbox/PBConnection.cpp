@@ -79,21 +79,36 @@ PBConnection::Outcome PBConnection::TakeFrame(MessageLite* message, BodyCheck ch
         return Outcome::kNothing;
     }
     const uint32_t length = expected_;
-    std::string missing;
-    const char* refusal = check != nullptr ? CheckBody(check, length) : nullptr;
-    if (refusal == nullptr) {
-        refusal = ParseBody(message, length, &missing);
-    } else {
-        stream_.Skip(length);
+    // A body of more than a buffer is taken out of the stream, and checked and parsed with the
+    // lock released: that work grows with the body, and meanwhile the signal loop's thread
+    // keeps taking received bytes. A smaller one is parsed in place, sparing the copy of the
+    // bytes it shares a buffer with.
+    MemoryStream* body = &stream_;
+    if (length > Buffer::kSize) {
+        body_.Append(stream_.TakeFront(length));
+        body = &body_;
+        FinishFrame();
+        guard.Unlock();
     }
-    expected_ = 0;
-    OnData();
-    if (!HasWholeBody()) SetReady(false);
+    std::string missing;
+    const char* refusal = check != nullptr ? CheckBody(check, body, length) : nullptr;
+    if (refusal == nullptr) {
+        refusal = ParseBody(message, body, length, &missing);
+    } else {
+        body->Skip(length);
+    }
+    if (body == &stream_) FinishFrame();
     if (refusal == nullptr) return Outcome::kMessage;
     message->Clear();
     drops_.Record(length, refusal,
                   missing.empty() ? "" : ("; missing required fields: " + missing).c_str());
     return Outcome::kDropped;
+}
+
+void PBConnection::FinishFrame() {
+    expected_ = 0;
+    OnData();
+    if (!HasWholeBody()) SetReady(false);
 }
 
 bool PBConnection::TryReceive(MessageLite* message) {
@@ -103,13 +118,14 @@ bool PBConnection::TryReceive(MessageLite* message) {
     }
 }
 
-const char* PBConnection::ParseBody(MessageLite* message, uint32_t length, std::string* missing) {
+const char* PBConnection::ParseBody(MessageLite* message, MemoryStream* body, uint32_t length,
+                                    std::string* missing) {
     const char* refusal = nullptr;
     int64_t consumed;
     {
         // Bounded to the frame: the parser cannot take bytes of the next frame, whatever it
         // does on failure.
-        ZeroCopyMemoryStreamReader reader(&stream_, length);
+        ZeroCopyMemoryStreamReader reader(body, length);
         try {
             if (!message->ParsePartialFromBoundedZeroCopyStream(&reader,
                                                                 static_cast<int>(length))) {
@@ -125,12 +141,12 @@ const char* PBConnection::ParseBody(MessageLite* message, uint32_t length, std::
         }
         consumed = reader.ByteCount();
     }
-    stream_.Skip(length - static_cast<uint32_t>(consumed));
+    body->Skip(length - static_cast<uint32_t>(consumed));
     return refusal;
 }
 
-const char* PBConnection::CheckBody(BodyCheck check, uint32_t length) {
-    ZeroCopyMemoryStreamReader reader(&stream_, length);
+const char* PBConnection::CheckBody(BodyCheck check, MemoryStream* body, uint32_t length) {
+    ZeroCopyMemoryStreamReader reader(body, length);
     const char* refusal = check(&reader);
     reader.BackUp(static_cast<int>(reader.ByteCount()));
     return refusal;
@@ -211,17 +227,26 @@ void PBConnection::OnData() {
 void PBConnection::TakeReceived() {
     SharedPtr<Buffer> chain = socket_->Receive();
     while (chain) {
-        SharedPtr<Buffer> next = chain->GetNext();
-        chain->SetNext(SharedPtr<Buffer>());
-        if (chain->Remaining() < Buffer::kSize / 4) {
+        if (IsSparse(*chain)) {
+            SharedPtr<Buffer> next = chain->GetNext();
             CopyIntoFilling(*chain);
-        } else {
-            // Order holds: the bytes being gathered came first.
-            MoveFillingToStream();
-            stream_.Append(chain);
+            chain = next;
+            continue;
         }
-        chain = next;
+        // A run of well-filled buffers joins the stream in one append, after the bytes being
+        // gathered, which came first.
+        Buffer* last = chain.Get();
+        while (last->GetNext() && !IsSparse(*last->GetNext())) last = last->GetNext().Get();
+        SharedPtr<Buffer> rest = last->GetNext();
+        last->SetNext(SharedPtr<Buffer>());
+        MoveFillingToStream();
+        stream_.Append(chain);
+        chain = rest;
     }
+}
+
+bool PBConnection::IsSparse(const Buffer& buffer) {
+    return buffer.Remaining() < Buffer::kSize / 4;
 }
 
 void PBConnection::CopyIntoFilling(const Buffer& sparse) {
