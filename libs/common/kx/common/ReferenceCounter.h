@@ -60,7 +60,8 @@ private:
     CriticalSection lock_;
     WeakPtrBase* firstWeak_ = nullptr;
     WeakPtrBase* lastWeak_ = nullptr;
-    unsigned weakCount_ = 0;
+    // Changed under the lock; read without it where the object is being destroyed.
+    AtomicInt32 weakCount_;
 };
 
 }  // namespace common
