@@ -17,16 +17,6 @@ pthread_mutex_t* Platform(unsigned char* storage) {
     return reinterpret_cast<pthread_mutex_t*>(storage);
 }
 
-// Attempts to take a held lock before sleeping on it.
-constexpr unsigned kSpinAttempts = 100;
-
-// Tells the processor that this is a spin-wait loop.
-inline void PauseProcessor() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#endif
-}
-
 }  // namespace
 
 void CriticalSection::InitializePlatform() {
@@ -48,14 +38,9 @@ void CriticalSection::DeletePlatform() {
 }
 
 void CriticalSection::EnterPlatform() {
-    // The library's locks are held for a few hundred instructions at most, so a lock taken by
-    // another thread is usually free again before a sleep in the kernel and the wake-up call
-    // it needs on release would even begin: try a while before waiting.
-    for (unsigned attempt = 0; attempt < kSpinAttempts; ++attempt) {
-        if (pthread_mutex_trylock(Platform(platform_)) == 0) return;
-        PauseProcessor();
+    if (pthread_mutex_trylock(Platform(platform_)) != 0) {
+        KX_CHECK(pthread_mutex_lock(Platform(platform_)) == 0);
     }
-    KX_CHECK(pthread_mutex_lock(Platform(platform_)) == 0);
 }
 
 void CriticalSection::LeavePlatform() {

@@ -15,18 +15,13 @@ CRITICAL_SECTION* Platform(unsigned char* storage) {
     return reinterpret_cast<CRITICAL_SECTION*>(storage);
 }
 
-// Spins on a held lock before sleeping on it.
-constexpr DWORD kSpinCount = 100;
-
 }  // namespace
 
 void CriticalSection::InitializePlatform() {
-    // The library's locks are held briefly, so a thread that finds one taken spins a while
-    // before it sleeps, sparing both threads a trip through the kernel. Without debug
-    // information, making a lock takes nothing from the heap (the library makes one for every
-    // shared object).
-    KX_CHECK(InitializeCriticalSectionEx(Platform(platform_), kSpinCount,
-                                         CRITICAL_SECTION_NO_DEBUG_INFO) != 0);
+    // Without debug information, making a lock takes nothing from the heap (under Wine a lock
+    // with it does): the library makes one for every shared object.
+    KX_CHECK(InitializeCriticalSectionEx(Platform(platform_), 0, CRITICAL_SECTION_NO_DEBUG_INFO) !=
+             0);
 }
 
 void CriticalSection::DeletePlatform() {
