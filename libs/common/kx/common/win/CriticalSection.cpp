@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include "kx/common/Contract.h"
-
 namespace kx {
 namespace common {
 
@@ -18,10 +16,7 @@ CRITICAL_SECTION* Platform(unsigned char* storage) {
 }  // namespace
 
 void CriticalSection::InitializePlatform() {
-    // Without debug information, making a lock takes nothing from the heap (under Wine a lock
-    // with it does): the library makes one for every shared object.
-    KX_CHECK(InitializeCriticalSectionEx(Platform(platform_), 0, CRITICAL_SECTION_NO_DEBUG_INFO) !=
-             0);
+    InitializeCriticalSection(Platform(platform_));
 }
 
 void CriticalSection::DeletePlatform() {
