@@ -75,35 +75,6 @@ TEST(MemoryStreamTest, TakeAllHandsOverOnlyUnreadBytesAndEmptiesTheStream) {
     EXPECT_EQ(stream.GetSize(), 1u);
 }
 
-TEST(MemoryStreamTest, TakeFrontSharesNoBufferWithWhatStays) {
-    MemoryStream stream;
-    stream.Append(MakeChain({4096, 4096, 4096, 100}));
-    unsigned char skipped[10];
-    ASSERT_EQ(stream.Read(skipped, 10), 10u);
-    const std::vector<unsigned char> all = Pattern(3 * 4096 + 100);
-
-    // Ends inside the third buffer: the first two move, the 96 bytes of the third are copied.
-    SharedPtr<Buffer> front = stream.TakeFront(2 * 4096 + 86);
-    EXPECT_EQ(ChainBytes(front),
-              std::vector<unsigned char>(all.begin() + 10, all.begin() + 8192 + 96));
-    EXPECT_EQ(stream.GetSize(), 4096u - 96 + 100);
-    for (const Buffer* buffer = front.Get(); buffer != nullptr; buffer = buffer->GetNext().Get()) {
-        const unsigned char* region;
-        ASSERT_GT(buffer->GetReadRegion(&region), 0u);
-    }
-
-    // Reading what was taken leaves the stream's bytes alone, and the tail, taken whole, is
-    // copied so that the stream keeps a buffer to append to.
-    std::vector<unsigned char> rest(stream.GetSize());
-    ASSERT_EQ(stream.Peek(rest.data(), stream.GetSize()), stream.GetSize());
-    EXPECT_EQ(rest, std::vector<unsigned char>(all.begin() + 8192 + 96, all.end()));
-    EXPECT_EQ(ChainBytes(stream.TakeFront(stream.GetSize())), rest);
-    EXPECT_EQ(stream.GetSize(), 0u);
-    EXPECT_FALSE(stream.TakeFront(0));
-    stream.Append(MakeChain({5}, 2));
-    EXPECT_EQ(ChainBytes(stream.TakeAll()), Pattern(5, 2));
-}
-
 TEST(MemoryStreamTest, TakeAllOfFullyReadStreamIsEmpty) {
     MemoryStream stream;
     stream.Append(MakeChain({4, 4}));

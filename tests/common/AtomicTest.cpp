@@ -8,7 +8,6 @@
 namespace {
 
 using kx::common::AtomicInt32;
-using kx::common::AtomicPointer;
 
 TEST(AtomicTest, IncrementAndDecrementReturnTheNewValue) {
     AtomicInt32 value(-1);
@@ -28,17 +27,6 @@ TEST(AtomicTest, CompareExchangeStoresOnlyOnMatchAndReturnsTheOldValue) {
     state.Store(2);
     EXPECT_EQ(state.CompareExchange(7, 2), 2);
     EXPECT_EQ(state.Load(), 7);
-}
-
-TEST(AtomicTest, PointerExchangesReturnTheOldValue) {
-    int first = 0;
-    int second = 0;
-    AtomicPointer pointer;
-    EXPECT_EQ(pointer.CompareExchange(&first, &second), nullptr);
-    EXPECT_EQ(pointer.Load(), nullptr);
-    EXPECT_EQ(pointer.CompareExchange(&first, nullptr), nullptr);
-    EXPECT_EQ(pointer.Exchange(&second), &first);
-    EXPECT_EQ(pointer.Load(), &second);
 }
 
 TEST(AtomicTest, ConcurrentIncrementsAndDecrementsLoseNothing) {

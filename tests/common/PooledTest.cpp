@@ -8,7 +8,6 @@
 
 namespace {
 
-using kx::common::AtomicInt32;
 using kx::common::Pooled;
 
 struct Block : Pooled<Block> {
@@ -21,10 +20,6 @@ struct OtherBlock : Pooled<OtherBlock> {
 };
 
 struct FreshBlock : Pooled<FreshBlock> {
-    char payload[16];
-};
-
-struct HandedBlock : Pooled<HandedBlock> {
     char payload[16];
 };
 
@@ -95,35 +90,6 @@ TEST(PooledTest, ConcurrentUseNeverHandsOutOneBlockTwice) {
     for (bool ok : clean) EXPECT_TRUE(ok);
     // Never more blocks than were alive at once.
     EXPECT_LE(Block::GetHeapBlockCount(), static_cast<unsigned>(kThreads * 4 + 4));
-}
-
-TEST(PooledTest, BlocksFreedOnAnotherThreadAreReusedAndNeverHandedOutTwice) {
-    // One thread takes blocks and marks them; another frees them, as the game's thread frees the
-    // buffers that the I/O thread filled.
-    const unsigned kBlocks = 20000;
-    const unsigned kAliveAtMost = 64;
-    std::vector<HandedBlock*> handed(kBlocks, nullptr);
-    AtomicInt32 published;
-    AtomicInt32 freed;
-    const auto count = [](const AtomicInt32& value) { return static_cast<unsigned>(value.Load()); };
-    bool clean = true;
-    std::thread freer([&] {
-        for (unsigned i = 0; i < kBlocks; ++i) {
-            while (count(published) <= i) std::this_thread::yield();
-            clean = clean && handed[i]->payload[0] == static_cast<char>(i & 0x7F);
-            delete handed[i];
-            freed.Increment();
-        }
-    });
-    for (unsigned i = 0; i < kBlocks; ++i) {
-        while (i >= count(freed) + kAliveAtMost) std::this_thread::yield();
-        handed[i] = new HandedBlock;
-        handed[i]->payload[0] = static_cast<char>(i & 0x7F);
-        published.Increment();
-    }
-    freer.join();
-    EXPECT_TRUE(clean);
-    EXPECT_LE(HandedBlock::GetHeapBlockCount(), kAliveAtMost);
 }
 
 }  // namespace

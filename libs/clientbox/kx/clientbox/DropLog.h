@@ -10,7 +10,7 @@ namespace clientbox {
 // Reports dropped frames without letting a stream of them flood the debugger output: the
 // first kLinesInFull drops each get a line of their own; after that, at most one line per
 // kSummaryIntervalMs says how many were dropped since the last line.
-// Threads: used by one thread at a time (the message connection's game thread).
+// Threads: used under its owner's lock (the message connection's).
 class DropLog {
 public:
     static constexpr unsigned kLinesInFull = 8;

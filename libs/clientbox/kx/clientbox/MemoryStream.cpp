@@ -53,56 +53,6 @@ SharedPtr<Buffer> MemoryStream::TakeAll() {
     return taken;
 }
 
-SharedPtr<Buffer> MemoryStream::TakeFront(unsigned count) {
-    ScopedLock guard(&lock_);
-    KX_CHECK(count <= size_ && !mark_);
-    if (count == 0) return SharedPtr<Buffer>();
-    while (head_->Remaining() == 0) {
-        SharedPtr<Buffer> next = head_->GetNext();
-        head_ = next;
-    }
-    // Whole buffers move while one lies within the bytes and is not the tail, which the
-    // stream keeps for appending.
-    SharedPtr<Buffer> taken;
-    Buffer* lastMoved = nullptr;
-    unsigned left = count;
-    for (Buffer* buffer = head_.Get(); buffer != tail_.Get() && buffer->Remaining() <= left;
-         buffer = buffer->GetNext().Get()) {
-        left -= buffer->Remaining();
-        lastMoved = buffer;
-    }
-    if (lastMoved != nullptr) {
-        taken = head_;
-        SharedPtr<Buffer> rest = lastMoved->GetNext();
-        lastMoved->SetNext(SharedPtr<Buffer>());
-        head_ = rest;
-    }
-    // The rest lies in head, which stays with the stream (or empty buffers come first).
-    Buffer* copyEnd = lastMoved;
-    while (left > 0) {
-        if (head_->Remaining() == 0) {
-            SharedPtr<Buffer> next = head_->GetNext();
-            head_ = next;
-            continue;
-        }
-        SharedPtr<Buffer> copy(new Buffer);
-        unsigned char* region;
-        copy->GetWriteRegion(&region);
-        const unsigned copied = head_->Read(region, left, false);
-        copy->Write(nullptr, copied);
-        copy->Seal();
-        left -= copied;
-        if (copyEnd != nullptr) {
-            copyEnd->SetNext(copy);
-        } else {
-            taken = copy;
-        }
-        copyEnd = copy.Get();
-    }
-    size_ -= count;
-    return taken;
-}
-
 unsigned MemoryStream::Read(void* destination, unsigned count) {
     return Take(destination, count, true);
 }

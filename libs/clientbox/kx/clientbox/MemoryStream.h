@@ -35,12 +35,6 @@ public:
     // unread byte, and leaves the stream empty. Empty pointer when nothing was unread.
     common::SharedPtr<Buffer> TakeAll();
 
-    // Takes the first `count` unread bytes (at most GetSize(), contract; no mark may be set)
-    // out of the stream and returns them as a chain of their own; an empty pointer for 0.
-    // Buffers that lie wholly within those bytes move over as they are; the bytes of a buffer
-    // that the stream goes on reading from are copied into a new one, so the two chains share
-    // no buffer and may be read on different threads.
-    common::SharedPtr<Buffer> TakeFront(unsigned count);
     // The unread byte count, kept as the stream changes: asking costs nothing however long
     // the chain is.
     unsigned GetSize() const override { return size_; }

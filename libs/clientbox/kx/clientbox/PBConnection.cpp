@@ -79,36 +79,21 @@ PBConnection::Outcome PBConnection::TakeFrame(MessageLite* message, BodyCheck ch
         return Outcome::kNothing;
     }
     const uint32_t length = expected_;
-    // A body of more than a buffer is taken out of the stream, and checked and parsed with the
-    // lock released: that work grows with the body, and meanwhile the signal loop's thread
-    // keeps taking received bytes. A smaller one is parsed in place, sparing the copy of the
-    // bytes it shares a buffer with.
-    MemoryStream* body = &stream_;
-    if (length > Buffer::kSize) {
-        body_.Append(stream_.TakeFront(length));
-        body = &body_;
-        FinishFrame();
-        guard.Unlock();
-    }
     std::string missing;
-    const char* refusal = check != nullptr ? CheckBody(check, body, length) : nullptr;
+    const char* refusal = check != nullptr ? CheckBody(check, length) : nullptr;
     if (refusal == nullptr) {
-        refusal = ParseBody(message, body, length, &missing);
+        refusal = ParseBody(message, length, &missing);
     } else {
-        body->Skip(length);
+        stream_.Skip(length);
     }
-    if (body == &stream_) FinishFrame();
+    expected_ = 0;
+    OnData();
+    if (!HasWholeBody()) SetReady(false);
     if (refusal == nullptr) return Outcome::kMessage;
     message->Clear();
     drops_.Record(length, refusal,
                   missing.empty() ? "" : ("; missing required fields: " + missing).c_str());
     return Outcome::kDropped;
-}
-
-void PBConnection::FinishFrame() {
-    expected_ = 0;
-    OnData();
-    if (!HasWholeBody()) SetReady(false);
 }
 
 bool PBConnection::TryReceive(MessageLite* message) {
@@ -118,14 +103,13 @@ bool PBConnection::TryReceive(MessageLite* message) {
     }
 }
 
-const char* PBConnection::ParseBody(MessageLite* message, MemoryStream* body, uint32_t length,
-                                    std::string* missing) {
+const char* PBConnection::ParseBody(MessageLite* message, uint32_t length, std::string* missing) {
     const char* refusal = nullptr;
     int64_t consumed;
     {
         // Bounded to the frame: the parser cannot take bytes of the next frame, whatever it
         // does on failure.
-        ZeroCopyMemoryStreamReader reader(body, length);
+        ZeroCopyMemoryStreamReader reader(&stream_, length);
         try {
             if (!message->ParsePartialFromBoundedZeroCopyStream(&reader,
                                                                 static_cast<int>(length))) {
@@ -141,12 +125,12 @@ const char* PBConnection::ParseBody(MessageLite* message, MemoryStream* body, ui
         }
         consumed = reader.ByteCount();
     }
-    body->Skip(length - static_cast<uint32_t>(consumed));
+    stream_.Skip(length - static_cast<uint32_t>(consumed));
     return refusal;
 }
 
-const char* PBConnection::CheckBody(BodyCheck check, MemoryStream* body, uint32_t length) {
-    ZeroCopyMemoryStreamReader reader(body, length);
+const char* PBConnection::CheckBody(BodyCheck check, uint32_t length) {
+    ZeroCopyMemoryStreamReader reader(&stream_, length);
     const char* refusal = check(&reader);
     reader.BackUp(static_cast<int>(reader.ByteCount()));
     return refusal;
@@ -227,26 +211,17 @@ void PBConnection::OnData() {
 void PBConnection::TakeReceived() {
     SharedPtr<Buffer> chain = socket_->Receive();
     while (chain) {
-        if (IsSparse(*chain)) {
-            SharedPtr<Buffer> next = chain->GetNext();
+        SharedPtr<Buffer> next = chain->GetNext();
+        chain->SetNext(SharedPtr<Buffer>());
+        if (chain->Remaining() < Buffer::kSize / 4) {
             CopyIntoFilling(*chain);
-            chain = next;
-            continue;
+        } else {
+            // Order holds: the bytes being gathered came first.
+            MoveFillingToStream();
+            stream_.Append(chain);
         }
-        // A run of well-filled buffers joins the stream in one append, after the bytes being
-        // gathered, which came first.
-        Buffer* last = chain.Get();
-        while (last->GetNext() && !IsSparse(*last->GetNext())) last = last->GetNext().Get();
-        SharedPtr<Buffer> rest = last->GetNext();
-        last->SetNext(SharedPtr<Buffer>());
-        MoveFillingToStream();
-        stream_.Append(chain);
-        chain = rest;
+        chain = next;
     }
-}
-
-bool PBConnection::IsSparse(const Buffer& buffer) {
-    return buffer.Remaining() < Buffer::kSize / 4;
 }
 
 void PBConnection::CopyIntoFilling(const Buffer& sparse) {

@@ -41,11 +41,10 @@ namespace clientbox {
 //
 // Threads: the game's thread calls Send, TakeFrame, TryReceive, Receive, ReceiveWithTimeout,
 // IsClosed and Close; OnData and OnSocketClosed run on the signal loop thread. `lock_` guards
-// the expected length, the socket reference, the stream, the ready state, its event and the
-// waiter count; it is held across Send (which only queues the frame with the socket), OnData,
-// and each TakeFrame that finds a whole body (while checking and parsing it too, for a body
-// that fits one buffer: a larger one is taken out of the stream first), and is taken before
-// the socket's locks. `bodyReady_` is set under the lock and read
+// the expected length, the socket reference, the stream, the drop log, the ready state, its
+// event and the waiter count; it is held across Send (which only queues the frame with the
+// socket), each TakeFrame that finds a whole body (including checking and parsing it) and
+// OnData, and is taken before the socket's locks. `bodyReady_` is set under the lock and read
 // without it, so that polling a connection with nothing complete takes no lock; IsClosed takes
 // none either (see `socketGone_`). Receive and ReceiveWithTimeout wait on the ready event
 // without the lock.
@@ -117,15 +116,13 @@ public:
     common::Signal SignalClosed;
 
 private:
-    // Parses the whole body of `length` bytes at the head of `body` (the stream, lock held, or
-    // `body_`) into `message` and consumes it; null on success, else the reason it was dropped,
-    // with any missing required fields in `missing`.
-    const char* ParseBody(google::protobuf::MessageLite* message, MemoryStream* body,
-                          uint32_t length, std::string* missing);
-    // Runs `check` over the whole body at the head of `body` and returns to its start.
-    const char* CheckBody(BodyCheck check, MemoryStream* body, uint32_t length);
-    // Ends the frame whose body was consumed: reads the next prefix (lock held).
-    void FinishFrame();
+    // Parses the whole body at the stream's head into `message` and consumes it; null on
+    // success, else the reason it was dropped, with any missing required fields in `missing`
+    // (lock held).
+    const char* ParseBody(google::protobuf::MessageLite* message, uint32_t length,
+                          std::string* missing);
+    // Runs `check` over the whole body at the stream's head and returns to its start (lock held).
+    const char* CheckBody(BodyCheck check, uint32_t length);
     // Whether the body of the frame whose prefix was read is all buffered (lock held).
     bool HasWholeBody() const;
     // Records whether a whole body is buffered or the socket has closed (lock held).
@@ -140,8 +137,6 @@ private:
     // quarter full are copied together into `filling_` instead, so every buffer in the stream
     // is at least a quarter full, but for the one that a frame needed before it was full.
     void TakeReceived();
-    // Whether a received buffer is filled too little to join the stream as it is.
-    static bool IsSparse(const Buffer& buffer);
     // Appends the bytes of `sparse` to `filling_`, moving each filled buffer to the stream.
     void CopyIntoFilling(const Buffer& sparse);
     // Moves `filling_` into the stream when the stream needs its bytes to hold `needed`.
@@ -175,10 +170,6 @@ private:
     // while none are gathered.
     common::SharedPtr<Buffer> filling_;
     uint32_t fillingBytes_;
-    // The body of more than a buffer that TakeFrame took out of the stream to check and parse
-    // without the lock; empty between TakeFrame calls (game thread only).
-    MemoryStream body_;
-    // Game thread only.
     DropLog drops_;
 };
 

@@ -35,25 +35,5 @@ private:
     volatile int32_t value_;
 };
 
-// A pointer that threads change only through interlocked operations, with the same guarantees
-// as AtomicInt32.
-class AtomicPointer {
-public:
-    constexpr explicit AtomicPointer(void* initial = nullptr) : value_(initial) {}
-
-    AtomicPointer(const AtomicPointer&) = delete;
-    AtomicPointer& operator=(const AtomicPointer&) = delete;
-
-    // Stores `exchange` when the value equals `comparand`; returns the value found before.
-    void* CompareExchange(void* exchange, void* comparand);
-    // Replaces the value; returns the value found before.
-    void* Exchange(void* value);
-    // Returns the current value.
-    void* Load() const;
-
-private:
-    void* volatile value_;
-};
-
 }  // namespace common
 }  // namespace kx

@@ -27,7 +27,7 @@ void ReferenceCounter::RegisterWeak(WeakPtrBase* weak) {
         firstWeak_ = weak;
     }
     lastWeak_ = weak;
-    weakCount_.Increment();
+    ++weakCount_;
 }
 
 void ReferenceCounter::UnregisterWeak(WeakPtrBase* weak) {
@@ -46,23 +46,20 @@ void ReferenceCounter::UnregisterWeak(WeakPtrBase* weak) {
     weak->registry_ = nullptr;
     weak->previous_ = nullptr;
     weak->next_ = nullptr;
-    weakCount_.Decrement();
+    --weakCount_;
 }
 
 unsigned ReferenceCounter::GetWeakCount() {
     ScopedLock guard(&lock_);
-    return static_cast<unsigned>(weakCount_.Load());
+    return weakCount_;
 }
 
 void ReferenceCounter::InvalidateWeakPointers() {
-    // Most objects never had a weak pointer. None can register now: registering needs a
-    // reference, and the count is 0 for good once the object is being destroyed.
-    if (weakCount_.Load() == 0) return;
     ScopedLock guard(&lock_);
     WeakPtrBase* weak = firstWeak_;
     firstWeak_ = nullptr;
     lastWeak_ = nullptr;
-    weakCount_.Store(0);
+    weakCount_ = 0;
     while (weak != nullptr) {
         WeakPtrBase* next = weak->next_;
         weak->registry_ = nullptr;

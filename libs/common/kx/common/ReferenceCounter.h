@@ -60,8 +60,7 @@ private:
     CriticalSection lock_;
     WeakPtrBase* firstWeak_ = nullptr;
     WeakPtrBase* lastWeak_ = nullptr;
-    // Changed under the lock; read without it where the object is being destroyed.
-    AtomicInt32 weakCount_;
+    unsigned weakCount_ = 0;
 };
 
 }  // namespace common

@@ -36,24 +36,17 @@ using Requests = HybridArray<NamedPipeReceiveLoop::PipeData, 0>;
 // one buffer and one call.
 constexpr unsigned kMaxBuffersPerRead = 64;
 
-// Reads up to `waiting` bytes (what the descriptor holds) in one call: into the free region of
-// the request's buffer, when `intoFirst`, and into fresh buffers linked behind it (up to
-// kMaxBuffersPerRead buffers in all). Buffers left empty are unlinked again. Returns recvmsg's
-// result.
-ssize_t ReceiveWaiting(const NamedPipeReceiveLoop::PipeData& request, int descriptor,
-                       std::size_t waiting, bool intoFirst) {
-    iovec regions[kMaxBuffersPerRead];
+// Called when the request's buffer came back full: links fresh buffers behind it for the bytes
+// that are already waiting (up to kMaxBuffersPerRead in all) and reads them in one call.
+// Returns the byte count read into them; buffers left empty are unlinked again.
+unsigned ReadWaitingBytes(const NamedPipeReceiveLoop::PipeData& request, int descriptor) {
+    int waiting = 0;
+    if (ioctl(descriptor, FIONREAD, &waiting) != 0 || waiting <= 0) return 0;
+    iovec regions[kMaxBuffersPerRead - 1];
     unsigned count = 0;
     std::size_t room = 0;
     Buffer* last = request.buffer.Get();
-    if (intoFirst) {
-        unsigned char* region;
-        regions[0].iov_len = last->GetWriteRegion(&region);
-        regions[0].iov_base = region;
-        room = regions[0].iov_len;
-        count = 1;
-    }
-    while (count < kMaxBuffersPerRead - (intoFirst ? 0 : 1) && room < waiting) {
+    while (count < kMaxBuffersPerRead - 1 && room < static_cast<std::size_t>(waiting)) {
         SharedPtr<Buffer> next(new Buffer);
         unsigned char* region;
         regions[count].iov_len = next->GetWriteRegion(&region);
@@ -67,73 +60,40 @@ ssize_t ReceiveWaiting(const NamedPipeReceiveLoop::PipeData& request, int descri
     message.msg_iov = regions;
     message.msg_iovlen = count;
     const ssize_t received = recvmsg(descriptor, &message, MSG_DONTWAIT);
-    // Buffers past the bytes taken are unlinked; what could not be read now (or a failure) is
-    // met by the next read.
-    const std::size_t taken = received > 0 ? static_cast<std::size_t>(received) : 0;
+    // What could not be read now (or a failure) is met by the next read.
+    const unsigned taken = received > 0 ? static_cast<unsigned>(received) : 0;
     Buffer* kept = request.buffer.Get();
-    std::size_t filled = intoFirst ? kept->Remaining() : 0;
-    while (filled < taken) {
+    for (unsigned filled = 0; filled < taken; filled += Buffer::kSize) {
         kept = kept->GetNext().Get();
-        filled += Buffer::kSize;
     }
     kept->SetNext(SharedPtr<Buffer>());
-    return received;
+    return taken;
 }
 
-// How the last read of a socket ended, which decides how the next one starts.
-enum class ReadEnd {
-    // Nothing read yet: the descriptor is polled.
-    kNotReady,
-    // The read brought what was there, or ended the read cycle.
-    kDone,
-    // The read filled its first buffer: more is likely waiting already.
-    kFull,
-};
-
 // Reads what a readable descriptor holds into the request's buffer (and, when that comes back
-// full, into buffers linked behind it) and reports the outcome to its socket. A socket whose
-// last read came back full (`streaming`) is asked what it holds first, so that one call reads
-// it all without a poll; none held means kNotReady, and the poll decides.
-ReadEnd TryRead(const NamedPipeReceiveLoop::PipeData& request, bool streaming) {
-    const int descriptor = PipeDescriptor(request.handle);
+// full, into buffers linked behind it) and reports the outcome to its socket. False when
+// nothing could be read yet; the request then stays.
+bool TryRead(const NamedPipeReceiveLoop::PipeData& request) {
     unsigned char* region;
     const unsigned size = request.buffer->GetWriteRegion(&region);
-    ssize_t received;
-    if (streaming) {
-        int waiting = 0;
-        if (ioctl(descriptor, FIONREAD, &waiting) != 0 || waiting <= 0) return ReadEnd::kNotReady;
-        received = ReceiveWaiting(request, descriptor, static_cast<std::size_t>(waiting), true);
-    } else {
-        received = recv(descriptor, region, size, MSG_DONTWAIT);
-    }
+    const int descriptor = PipeDescriptor(request.handle);
+    const ssize_t received = recv(descriptor, region, size, MSG_DONTWAIT);
     if (received > 0) {
         unsigned count = static_cast<unsigned>(received);
-        // The first buffer filled up: the sender is streaming, and may well have more on the way.
-        const bool full = count >= size;
-        if (!streaming && full) {
-            int waiting = 0;
-            if (ioctl(descriptor, FIONREAD, &waiting) == 0 && waiting > 0) {
-                const ssize_t more =
-                    ReceiveWaiting(request, descriptor, static_cast<std::size_t>(waiting), false);
-                count += more > 0 ? static_cast<unsigned>(more) : 0;
-            }
-        }
+        if (count == size) count += ReadWaitingBytes(request, descriptor);
         request.socket->OnReadComplete(0, count);
-        return full ? ReadEnd::kFull : ReadEnd::kDone;
+        return true;
     }
     if (received == 0) {
         request.socket->OnReadComplete(kEndOfStream, 0);
-        return ReadEnd::kDone;
+        return true;
     }
     const int error = errno;
-    if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) return ReadEnd::kNotReady;
+    if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) return false;
     KX_LOG(common::kLogError) << "recv failed, error = " << error << ".";
     request.socket->OnReadComplete(static_cast<unsigned>(error), 0);
-    return ReadEnd::kDone;
+    return true;
 }
-
-// The most reads tried at once, without a poll, between two polls.
-constexpr unsigned kMaxReadsWithoutPoll = 16;
 
 // The most buffers one write gathers.
 constexpr unsigned kMaxWriteRegions = 16;
@@ -212,13 +172,8 @@ void NamedPipeReceiveLoop::ThreadMain(SharedPtr<SharedData> shared) {
     Requests active;
     Requests taken;
     HybridArray<pollfd, 16> descriptors;
-    // Sockets whose last read filled its first buffer: their next read is tried at once.
-    HybridArray<NamedPipeSocket*, 4> streaming;
     shared->BecomeReaderThread();
     while (!shared->IsStopped()) {
-        // Reads tried at once are bounded between polls, so that a socket that never runs dry
-        // does not keep the other sockets and a stop request waiting.
-        unsigned readsWithoutPoll = 0;
         // Requests handed in meanwhile, by other threads or by this one's completions (also
         // those that taking them hands in), join before the thread polls again.
         for (shared->TakePending(&taken); taken.GetCount() != 0; shared->TakePending(&taken)) {
@@ -229,24 +184,13 @@ void NamedPipeReceiveLoop::ThreadMain(SharedPtr<SharedData> shared) {
                     if (!PipeIo::TryWrite(request)) active.Add(request);
                     continue;
                 }
-                const int index = streaming.Find(request.socket);
                 ScopedLock guard(&request.socket->lock_);
                 if (request.socket->IsClosed()) {
                     guard.Unlock();
-                    if (index >= 0) streaming.RemoveAtFast(static_cast<unsigned>(index));
                     request.socket->OnReadComplete(kCancelled, 0);
-                    continue;
-                }
-                guard.Unlock();
-                if (index < 0 || readsWithoutPoll == kMaxReadsWithoutPoll) {
+                } else {
                     active.Add(request);
-                    continue;
                 }
-                streaming.RemoveAtFast(static_cast<unsigned>(index));
-                ++readsWithoutPoll;
-                const ReadEnd end = TryRead(request, true);
-                if (end == ReadEnd::kNotReady) active.Add(request);
-                if (end == ReadEnd::kFull) streaming.Add(request.socket);
             }
             taken.Clear();
         }
@@ -273,15 +217,9 @@ void NamedPipeReceiveLoop::ThreadMain(SharedPtr<SharedData> shared) {
         unsigned kept = 0;
         for (unsigned i = 0; i < active.GetCount(); ++i) {
             const PipeData& request = active.At(i);
-            if (descriptors.At(i + 1).revents == 0) {
-                // Not ready.
-            } else if (request.kind == kWrite) {
-                if (PipeIo::TryWrite(request)) continue;
-            } else {
-                NamedPipeSocket* const socket = request.socket;
-                const ReadEnd end = TryRead(request, false);
-                if (end == ReadEnd::kFull && streaming.Find(socket) < 0) streaming.Add(socket);
-                if (end != ReadEnd::kNotReady) continue;
+            const bool ready = descriptors.At(i + 1).revents != 0;
+            if (ready && (request.kind == kRead ? TryRead(request) : PipeIo::TryWrite(request))) {
+                continue;
             }
             if (kept != i) active.At(kept) = active.At(i);
             ++kept;

@@ -29,20 +29,5 @@ void AtomicInt32::Store(int32_t value) {
     __atomic_store_n(&value_, value, __ATOMIC_SEQ_CST);
 }
 
-void* AtomicPointer::CompareExchange(void* exchange, void* comparand) {
-    void* found = comparand;
-    __atomic_compare_exchange_n(&value_, &found, exchange, false, __ATOMIC_SEQ_CST,
-                                __ATOMIC_SEQ_CST);
-    return found;
-}
-
-void* AtomicPointer::Exchange(void* value) {
-    return __atomic_exchange_n(&value_, value, __ATOMIC_SEQ_CST);
-}
-
-void* AtomicPointer::Load() const {
-    return __atomic_load_n(&value_, __ATOMIC_SEQ_CST);
-}
-
 }  // namespace common
 }  // namespace kx

@@ -20,17 +20,11 @@ pthread_mutex_t* Platform(unsigned char* storage) {
 }  // namespace
 
 void CriticalSection::InitializePlatform() {
-#ifdef PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP
-    // A constant, so making a lock is a copy: the library makes one for every shared object.
-    static const pthread_mutex_t kRecursive = PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP;
-    new (platform_) pthread_mutex_t(kRecursive);
-#else
     pthread_mutexattr_t attributes;
     KX_CHECK(pthread_mutexattr_init(&attributes) == 0);
     KX_CHECK(pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE) == 0);
     KX_CHECK(pthread_mutex_init(new (platform_) pthread_mutex_t, &attributes) == 0);
     pthread_mutexattr_destroy(&attributes);
-#endif
 }
 
 void CriticalSection::DeletePlatform() {

@@ -36,19 +36,5 @@ void AtomicInt32::Store(int32_t value) {
     InterlockedExchange(AsLong(&value_), value);
 }
 
-void* AtomicPointer::CompareExchange(void* exchange, void* comparand) {
-    return InterlockedCompareExchangePointer(&value_, exchange, comparand);
-}
-
-void* AtomicPointer::Exchange(void* value) {
-    return InterlockedExchangePointer(&value_, value);
-}
-
-void* AtomicPointer::Load() const {
-    // An interlocked no-op: a full barrier and an atomic read in one.
-    return InterlockedCompareExchangePointer(const_cast<void* volatile*>(&value_), nullptr,
-                                             nullptr);
-}
-
 }  // namespace common
 }  // namespace kx
