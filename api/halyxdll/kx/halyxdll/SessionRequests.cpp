@@ -152,7 +152,8 @@ void HalyxSessionData::Write(unsigned int requestId, ISavegameWriteListener* lis
                              unsigned int productId, unsigned int slotId, const void* data,
                              unsigned int byteCount, IListenerRelease* release) {
     KX_CHECK(data != nullptr || byteCount == 0);
-    wire::Req request;
+    wire::Req& request = *writeRequest_;
+    request.Clear();
     request.set_requestid(requestId);
     wire::WriteSavegameReq* write = request.mutable_writesavegame();
     write->set_productid(productId);
@@ -172,13 +173,18 @@ void HalyxSessionData::Write(unsigned int requestId, ISavegameWriteListener* lis
             copied = false;
         }
     }
+    if (copied) Send(request);
+    // An unusually large write is not kept for the rest of the session.
+    if (write->data().capacity() > kKeptDataCapacity) {
+        write->mutable_data()->clear();
+        write->mutable_data()->shrink_to_fit();
+    }
     if (!copied) {
         KX_LOG(common::kLogError) << "Write " << requestId << " of " << byteCount
                                   << " bytes refused: it does not fit one message.";
         if (listener != nullptr) listener->OnSavegameWrite(requestId, 0);
         return;
     }
-    Send(request);
     if (listener != nullptr)
         Record(writeListeners_, requestId,
                PendingListener<ISavegameWriteListener>{listener, release});

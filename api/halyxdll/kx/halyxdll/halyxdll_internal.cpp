@@ -24,9 +24,6 @@ namespace {
 // The process-wide reference; touched on the game's thread only.
 HalyxSessionData* g_session = nullptr;
 
-// The largest read part whose data the kept answer holds on to.
-constexpr std::size_t kKeptPartCapacity = 4u << 20;
-
 // Forgets what `table` holds under `requestId` once its listener has been served: a request
 // of the same kind that the listener issued under the same id is forgotten with it, as
 // always (its release hook is told).
@@ -93,7 +90,7 @@ void HalyxSessionData::Destroy() {
     g_session = nullptr;
 }
 
-HalyxSessionData::HalyxSessionData() : answer_(new wire::Rsp) {}
+HalyxSessionData::HalyxSessionData() : answer_(new wire::Rsp), writeRequest_(new wire::Req) {}
 
 const SavegameReaderRecord& HalyxSessionData::RecordOf(const SavegameReader* reader) {
     KX_CHECK(reader != nullptr && reader->record_ != nullptr);
@@ -117,6 +114,7 @@ HalyxSessionData::~HalyxSessionData() {
         if (delayed.release != nullptr) delayed.release->OnListenerDropped();
     }
     delete answer_;
+    delete writeRequest_;
 }
 
 unsigned int HalyxSessionData::GetRequestUniqueId() {
@@ -198,7 +196,7 @@ void HalyxSessionData::Update() {
         if (outcome == clientbox::PBConnection::Outcome::kMessage) Dispatch(*answer_);
         // A read part's data stays allocated in the answer; an unusually large one is not
         // kept for the rest of the session.
-        if (answer_->readsavegame().data().capacity() > kKeptPartCapacity) {
+        if (answer_->readsavegame().data().capacity() > kKeptDataCapacity) {
             delete answer_;
             answer_ = new wire::Rsp;
         }

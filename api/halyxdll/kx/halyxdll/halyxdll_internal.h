@@ -1,5 +1,7 @@
 #pragma once
 
+#include <stddef.h>
+
 #include "kx/clientbox/PBConnection.h"
 #include "kx/common/Atomic.h"
 #include "kx/common/HashTable.h"
@@ -139,6 +141,9 @@ public:
     // Nor does one Update take further frames once this many milliseconds have passed (at
     // least one frame is taken).
     static constexpr unsigned int kMaxUpdateMilliseconds = 4;
+    // The most data of a read part or a write that the kept answer or write request holds on
+    // to afterwards.
+    static constexpr std::size_t kKeptDataCapacity = 4u << 20;
 
     // Drops a launcher connection that has closed; otherwise delivers the answers that are
     // complete to their listeners, in arrival order. At most kMaxAnswersPerUpdate frames are
@@ -228,6 +233,10 @@ private:
     // reuses the fields earlier answers allocated; handlers read it only before they call
     // their listener, so a listener may even call Update.
     protocol::halyxdll::Rsp* answer_;
+    // The request every savegame write is built in. Kept like the answer: copying the game's
+    // data into a string that already has the room takes no heap block, where a fresh one of
+    // a large write would be mapped, faulted in and unmapped again for every write.
+    protocol::halyxdll::Req* writeRequest_;
 };
 
 }  // namespace halyxdll
