@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "ChainBytes.h"
 #include "ConnectionLink.h"
 #include "kx/logger/Logger.h"
 #include "kx/testing/Frame.h"
@@ -150,7 +151,13 @@ public:
         buffer->Seal();
         received_ = buffer;
     }
-    void Send(SharedPtr<Buffer>& chain) override { chain.Reset(); }
+    // The bytes of every chain sent, one entry per chain.
+    std::vector<std::string> sent;
+    void Send(SharedPtr<Buffer>& chain) override {
+        const std::vector<unsigned char> bytes = kx::testing::ChainBytes(chain);
+        sent.emplace_back(bytes.begin(), bytes.end());
+        chain.Reset();
+    }
     void Close() override { closed_ = true; }
     SharedPtr<Buffer> Receive() override {
         SharedPtr<Buffer> chain = received_;
@@ -180,6 +187,22 @@ TEST(PBConnectionTest, NothingBehindARefusedLengthIsUnframed) {
         Rsp received;
         EXPECT_FALSE(connection->TryReceive(&received)) << length;
     }
+}
+
+// A frame goes to the socket as one chain, unless its body is large enough for a write of its
+// own: then the prefix goes first, as a chain of its own.
+TEST(PBConnectionTest, ALargeBodyIsSentApartFromItsPrefix) {
+    MemorySocket* socket = new MemorySocket;
+    const SharedPtr<Socket> socketRef(socket);
+    const SharedPtr<PBConnection> connection(new PBConnection(socketRef));
+    const Req small = MakeReq(1, 5000, 7);
+    const Req large = MakeReq(2, 100000, 8);
+    ASSERT_TRUE(connection->Send(small));
+    ASSERT_TRUE(connection->Send(large));
+    ASSERT_EQ(socket->sent.size(), 3u);
+    EXPECT_EQ(socket->sent[0], Frame(small));
+    EXPECT_EQ(socket->sent[1] + socket->sent[2], Frame(large));
+    EXPECT_EQ(socket->sent[1].size(), 4u);
 }
 
 TEST(PBConnectionTest, LengthOfExactly64MiBIsAwaited) {

@@ -48,7 +48,7 @@ void NamedPipeSocket::Send(SharedPtr<Buffer>& chain) {
         chain.Reset();
         return;
     }
-    outgoing_.Append(chain);
+    outgoing_.Push(chain);
     chain.Reset();
     if (!writing_) StartWrite();
 }
@@ -117,7 +117,7 @@ void NamedPipeSocket::OnReadComplete(unsigned error, unsigned count) {
 
 unsigned NamedPipeSocket::NextWriteRegions(Region* regions, unsigned capacity) {
     KX_CHECK(lock_.IsHeldByCurrentThread());
-    if (!writeChain_) writeChain_ = outgoing_.TakeAll();
+    if (!writeChain_ && !outgoing_.IsEmpty()) writeChain_ = outgoing_.TakeNext();
     unsigned count = 0;
     for (Buffer* buffer = writeChain_.Get(); buffer != nullptr && count < capacity;
          buffer = buffer->GetNext().Get()) {
@@ -139,7 +139,7 @@ bool NamedPipeSocket::OnWriteComplete(unsigned error, unsigned count) {
                 writeChain_ = next;
             }
         }
-        if (writeChain_ || outgoing_.GetSize() > 0) return true;
+        if (writeChain_ || !outgoing_.IsEmpty()) return true;
         writing_ = false;
         SignalSent.Emit();
         return false;

@@ -2,6 +2,7 @@
 
 #include "kx/clientbox/Buffer.h"
 #include "kx/clientbox/MemoryStream.h"
+#include "kx/clientbox/OutgoingChains.h"
 #include "kx/clientbox/PipeHandle.h"
 #include "kx/clientbox/Socket.h"
 #include "kx/common/Atomic.h"
@@ -22,8 +23,8 @@ struct PipeIo;
 // for a read that brings more, fresh buffers linked behind it) that becomes a link of the
 // incoming chain as it is; once kMaxIncomingBytes are unread, reading pauses until Receive
 // takes them. Send only queues its chain and returns at once: the
-// I/O thread writes the queue out, chains whole and in order, so no caller ever waits for the
-// peer.
+// I/O thread writes the queue out, chains whole and in order (in the units of OutgoingChains),
+// so no caller ever waits for the peer.
 //
 // Lifetime: create with new and hand the pointer to one SharedPtr<NamedPipeSocket>. From a
 // successful Connect or Attach until its I/O has ended (closed, with neither a read nor a
@@ -82,7 +83,8 @@ public:
         unsigned count;
     };
     // I/O thread only, lock held: points up to `capacity` regions at the next queued bytes to
-    // write, in order, and returns how many; 0 when nothing is queued.
+    // write, in order, and returns how many; 0 when nothing is queued. They never reach past
+    // the unit of OutgoingChains being written.
     unsigned NextWriteRegions(Region* regions, unsigned capacity);
     // I/O thread only: the write of the regions last handed out has ended with platform error
     // `error` (0 for success) after `count` bytes went out. Returns true when bytes are left
@@ -129,8 +131,8 @@ private:
     bool writing_;
     MemoryStream incoming_;
     // Chains queued by Send and not yet taken by the I/O thread.
-    MemoryStream outgoing_;
-    // The chain the I/O thread is writing out (I/O thread only).
+    OutgoingChains outgoing_;
+    // The unit of outgoing_ the I/O thread is writing out (I/O thread only).
     common::SharedPtr<Buffer> writeChain_;
     // The platform's I/O records (Windows: read and write OVERLAPPED); each platform checks at
     // compile time that they fit.

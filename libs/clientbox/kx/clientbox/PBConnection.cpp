@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "kx/clientbox/OutgoingChains.h"
 #include "kx/clientbox/ZeroCopyMemoryStreamReader.h"
 #include "kx/clientbox/ZeroCopyWriteBufferWriter.h"
 #include "kx/common/ScopedLock.h"
@@ -49,22 +50,35 @@ bool PBConnection::Send(const MessageLite& message) {
     ScopedLock guard(&lock_);
     // Above 2 GiB serialization fails, so the size fits the prefix whenever a frame is sent.
     const size_t size = message.ByteSizeLong();
+    const uint8_t prefix[kPrefixSize] = {
+        static_cast<uint8_t>(size >> 24), static_cast<uint8_t>(size >> 16),
+        static_cast<uint8_t>(size >> 8), static_cast<uint8_t>(size)};
+    // A large body goes to the socket apart from its prefix, so that the pipe socket writes it
+    // on its own (OutgoingChains): a reader that takes the prefix and then the body gets each
+    // as one whole pipe write, which a pipe server can hand over as it is instead of copying
+    // it into a fresh block.
+    SharedPtr<Buffer> separatePrefix;
+    if (size > OutgoingChains::kOwnWriteBytes) {
+        separatePrefix = SharedPtr<Buffer>(new Buffer);
+        separatePrefix->Write(prefix, kPrefixSize);
+        separatePrefix->Seal();
+    }
     SharedPtr<Buffer> chain;
     {
         ZeroCopyWriteBufferWriter writer;
         {
             google::protobuf::io::CodedOutputStream coded(&writer);
-            const uint8_t prefix[kPrefixSize] = {
-                static_cast<uint8_t>(size >> 24), static_cast<uint8_t>(size >> 16),
-                static_cast<uint8_t>(size >> 8), static_cast<uint8_t>(size)};
-            coded.WriteRaw(prefix, kPrefixSize);
+            if (!separatePrefix) coded.WriteRaw(prefix, kPrefixSize);
             if (!message.SerializeToCodedStream(&coded)) return false;
             // Destroying the coded stream gives back the unused end of its last region.
         }
         chain = writer.GetFirst();
     }
     chain->Seal();
-    if (socket_) socket_->Send(chain);
+    if (socket_) {
+        if (separatePrefix) socket_->Send(separatePrefix);
+        socket_->Send(chain);
+    }
     return true;
 }
 

@@ -20,9 +20,9 @@ struct PipeRegion : common::Pooled<PipeRegion<kBytes>> {
 // What one read takes at most: a writer's call of up to 1 MiB (a savegame part or write of the
 // largest usual size) arrives in one read. Reads are cut to the socket's bound of unread bytes.
 using ReadRegion = PipeRegion<1024u * 1024u>;
-// What one write carries at most: the regions of up to 256 buffers, copied together, so a
-// 1 MiB savegame write goes out in one call or two.
-using WriteRegion = PipeRegion<1024u * 1024u>;
+// What one write carries at most: the regions of up to 257 buffers, copied together, so the
+// body of a 1 MiB savegame write (its data and a few bytes of fields) goes out in one call.
+using WriteRegion = PipeRegion<1024u * 1024u + 4096u>;
 
 // The Windows I/O records of one NamedPipeSocket, kept in its platform storage. Pointer holds
 // the socket's address for the completion routines. The regions are taken with the socket and
