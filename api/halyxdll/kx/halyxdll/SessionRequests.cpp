@@ -173,17 +173,17 @@ void HalyxSessionData::Write(unsigned int requestId, ISavegameWriteListener* lis
             copied = false;
         }
     }
-    if (copied) Send(request);
-    // An unusually large write is not kept for the rest of the session.
-    if (write->data().capacity() > kKeptDataCapacity) {
-        write->mutable_data()->clear();
-        write->mutable_data()->shrink_to_fit();
-    }
     if (!copied) {
         KX_LOG(common::kLogError) << "Write " << requestId << " of " << byteCount
                                   << " bytes refused: it does not fit one message.";
         if (listener != nullptr) listener->OnSavegameWrite(requestId, 0);
         return;
+    }
+    Send(request);
+    // An unusually large write is not kept for the rest of the session.
+    if (write->data().capacity() > kKeptDataCapacity) {
+        write->mutable_data()->clear();
+        write->mutable_data()->shrink_to_fit();
     }
     if (listener != nullptr)
         Record(writeListeners_, requestId,

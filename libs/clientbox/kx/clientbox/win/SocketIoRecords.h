@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "kx/clientbox/Buffer.h"
 #include "kx/common/Pooled.h"
 
 namespace kx {
@@ -22,7 +23,7 @@ struct PipeRegion : common::Pooled<PipeRegion<kBytes>> {
 using ReadRegion = PipeRegion<1024u * 1024u>;
 // What one write carries at most: the regions of up to 257 buffers, copied together, so the
 // body of a 1 MiB savegame write (its data and a few bytes of fields) goes out in one call.
-using WriteRegion = PipeRegion<1024u * 1024u + 4096u>;
+using WriteRegion = PipeRegion<1024u * 1024u + Buffer::kSize>;
 
 // The Windows I/O records of one NamedPipeSocket, kept in its platform storage. Pointer holds
 // the socket's address for the completion routines. The regions are taken with the socket and
