@@ -217,6 +217,34 @@ TEST(NamedPipeSocketTest, BothEndsWritingAtOnceDoNotDeadlock) {
     connection.socket->Close();
 }
 
+// More sockets than one wait of the I/O thread can watch have writes waiting for their peers at
+// once: every write still ends, and the bytes queued behind it follow.
+TEST(NamedPipeSocketTest, ManySocketsWithWritesWaitingForTheirPeersAllFinish) {
+    Watchdog watchdog("many waiting writes", 120);
+    constexpr int kSockets = 70;
+    constexpr std::size_t kFirst = 256 * 1024;
+    constexpr std::size_t kSecond = 4096;
+    PipeServer server(UniquePipeName());
+    std::vector<std::unique_ptr<Connection>> connections;
+    for (int i = 0; i < kSockets; ++i) {
+        connections.emplace_back(new Connection(server));
+        ASSERT_TRUE(connections.back()->connected);
+        // The first chain is more than the pipe holds; the second one waits behind it.
+        SharedPtr<Buffer> first = MakeChain(std::vector<unsigned>(kFirst / 4096, 4096), i);
+        SharedPtr<Buffer> second = MakeChain({kSecond}, i + 100);
+        connections.back()->socket->Send(first);
+        connections.back()->socket->Send(second);
+    }
+    // The last sockets' writes are the ones that a wait cannot watch: their peers read first.
+    for (int i = kSockets - 1; i >= 0; --i) {
+        Bytes atPeer(kFirst + kSecond);
+        ASSERT_TRUE(connections[i]->peer->ReadExact(atPeer.data(), atPeer.size(), kPatience));
+        EXPECT_EQ(Bytes(atPeer.begin(), atPeer.begin() + kFirst), Pattern(kFirst, i));
+        EXPECT_EQ(Bytes(atPeer.begin() + kFirst, atPeer.end()), Pattern(kSecond, i + 100));
+    }
+    for (const std::unique_ptr<Connection>& connection : connections) connection->socket->Close();
+}
+
 // A write blocked on a peer that does not read is released by a Close on another thread, and
 // the handle is let go only after the write has given up.
 // Send only queues: a peer that never reads cannot hold the caller (the watchdog fails a

@@ -26,6 +26,10 @@ constexpr int kLogLine = 62;
 // The most buffers whose regions one write gathers.
 constexpr unsigned kMaxWriteRegions = WriteRegion::kSize / Buffer::kSize;
 
+// How soon an outstanding write that the wait cannot take (more of them than one wait takes, or
+// a socket without its event) is looked at again.
+constexpr DWORD kWritePollMilliseconds = 10;
+
 }  // namespace
 
 struct PipeIo {
@@ -35,12 +39,16 @@ struct PipeIo {
     // The completion routine of every read: places the bytes that arrived in the socket's read
     // buffer and, as far as they reach, in fresh buffers linked behind it, then reports.
     static VOID CALLBACK ReadCompletion(DWORD error, DWORD count, LPOVERLAPPED overlapped);
-    // Issues the write of the socket's next queued bytes; a socket closed meanwhile, or a
-    // failed issue, ends its write at once.
-    static void IssueWrite(NamedPipeSocket* socket);
-    // The completion routine of every write: the next piece goes out from within it, so a
-    // queue is written without a pass through the wait loop per piece.
-    static VOID CALLBACK WriteCompletion(DWORD error, DWORD count, LPOVERLAPPED overlapped);
+    // Writes the socket's queued bytes, piece after piece while the pipe takes each at once.
+    // True when a write is left outstanding: its end sets the socket's write event, and
+    // FinishWrite takes it from there. A socket closed meanwhile, or a failed write, ends the
+    // socket's write at once.
+    static bool WriteQueued(NamedPipeSocket* socket);
+    // Reports the socket's outstanding write once it has ended and writes what is queued
+    // behind it. True while a write of the socket is outstanding.
+    static bool FinishWrite(NamedPipeSocket* socket);
+    // The event that an outstanding write of the socket sets when it ends; null if it has none.
+    static HANDLE WriteEvent(NamedPipeSocket* socket);
 };
 
 void PipeIo::IssueRead(const NamedPipeReceiveLoop::PipeData& request) {
@@ -91,44 +99,66 @@ VOID CALLBACK PipeIo::ReadCompletion(DWORD error, DWORD count, LPOVERLAPPED over
     socket->OnReadComplete(error, count);
 }
 
-VOID CALLBACK PipeIo::WriteCompletion(DWORD error, DWORD count, LPOVERLAPPED overlapped) {
-    NamedPipeSocket* socket = static_cast<NamedPipeSocket*>(overlapped->Pointer);
-    if (socket->OnWriteComplete(error, count)) IssueWrite(socket);
+// A write that the pipe takes at once completes inside WriteFile: no completion routine, so
+// none of the wake-ups and calls that delivering one costs. Only a write that waits for room in
+// the pipe is waited for, on the socket's event.
+bool PipeIo::WriteQueued(NamedPipeSocket* socket) {
+    for (;;) {
+        DWORD error = ERROR_OPERATION_ABORTED;
+        DWORD written = 0;
+        {
+            ScopedLock guard(&socket->lock_);
+            NamedPipeSocket::Region regions[kMaxWriteRegions];
+            unsigned count = 0;
+            if (socket->IsClosed()) {
+                // Ends as aborted, below.
+            } else if ((count = socket->NextWriteRegions(regions, kMaxWriteRegions)) == 0) {
+                error = 0;
+            } else {
+                SocketIoRecords& records = IoRecords(socket->platform_);
+                // One region goes out as it is; several are copied together, which costs far
+                // less than a pipe call each.
+                const unsigned char* data = regions[0].data;
+                unsigned size = regions[0].count;
+                if (count > 1) {
+                    size = 0;
+                    for (unsigned i = 0; i < count; ++i) {
+                        memcpy(records.writeRegion->bytes + size, regions[i].data,
+                               regions[i].count);
+                        size += regions[i].count;
+                    }
+                    data = records.writeRegion->bytes;
+                }
+                if (WriteFile(socket->handle_, data, size, nullptr, &records.write)) {
+                    error = GetOverlappedResult(socket->handle_, &records.write, &written, FALSE)
+                                ? 0
+                                : GetLastError();
+                } else {
+                    error = GetLastError();
+                    if (error == ERROR_IO_PENDING) return true;
+                    KX_LOG_AT(common::kLogError, kLogSource, kLogLine)
+                        << "WriteFile failed, error = " << static_cast<int>(error) << ".";
+                }
+            }
+        }
+        if (!socket->OnWriteComplete(error, written)) return false;
+    }
 }
 
-void PipeIo::IssueWrite(NamedPipeSocket* socket) {
-    DWORD error = ERROR_OPERATION_ABORTED;
-    {
-        ScopedLock guard(&socket->lock_);
-        NamedPipeSocket::Region regions[kMaxWriteRegions];
-        unsigned count = 0;
-        if (socket->IsClosed()) {
-            // Ends as aborted, below.
-        } else if ((count = socket->NextWriteRegions(regions, kMaxWriteRegions)) == 0) {
-            error = 0;
-        } else {
-            SocketIoRecords& records = IoRecords(socket->platform_);
-            // One region goes out as it is; several are copied together, which costs far less
-            // than a pipe call each.
-            const unsigned char* data = regions[0].data;
-            unsigned size = regions[0].count;
-            if (count > 1) {
-                size = 0;
-                for (unsigned i = 0; i < count; ++i) {
-                    memcpy(records.writeRegion->bytes + size, regions[i].data, regions[i].count);
-                    size += regions[i].count;
-                }
-                data = records.writeRegion->bytes;
-            }
-            if (WriteFileEx(socket->handle_, data, size, &records.write, &WriteCompletion)) {
-                return;
-            }
-            error = GetLastError();
-            KX_LOG_AT(common::kLogError, kLogSource, kLogLine)
-                << "WriteFileEx failed, error = " << static_cast<int>(error) << ".";
-        }
-    }
-    socket->OnWriteComplete(error, 0);
+bool PipeIo::FinishWrite(NamedPipeSocket* socket) {
+    OVERLAPPED& write = IoRecords(socket->platform_).write;
+    if (!HasOverlappedIoCompleted(&write)) return true;
+    DWORD written = 0;
+    // The write has ended: this only reads its outcome. The handle stays open while the socket
+    // writes.
+    const DWORD error =
+        GetOverlappedResult(socket->handle_, &write, &written, FALSE) ? 0 : GetLastError();
+    if (!socket->OnWriteComplete(error, written)) return false;
+    return WriteQueued(socket);
+}
+
+HANDLE PipeIo::WriteEvent(NamedPipeSocket* socket) {
+    return IoRecords(socket->platform_).write.hEvent;
 }
 
 namespace {
@@ -163,22 +193,43 @@ void NamedPipeReceiveLoop::SharedData::ResetWake() {}
 void NamedPipeReceiveLoop::ThreadMain(SharedPtr<SharedData> shared) {
     const HANDLE wake = WakeEvent(shared->wake_);
     HybridArray<PipeData, 0> taken;
+    // Sockets with a write outstanding; each is kept alive by its own reference while it writes.
+    HybridArray<NamedPipeSocket*, 0> writing;
+    HybridArray<HANDLE, MAXIMUM_WAIT_OBJECTS> waited;
     shared->BecomeReaderThread();
     while (!shared->IsStopped()) {
         // Requests handed in meanwhile, by other threads or by this one's completions (also
         // those that taking them hands in), are issued before the thread waits again.
         for (shared->TakePending(&taken); taken.GetCount() != 0; shared->TakePending(&taken)) {
             for (unsigned i = 0; i < taken.GetCount(); ++i) {
-                if (taken.At(i).kind == kWrite) {
-                    PipeIo::IssueWrite(taken.At(i).socket);
-                } else {
+                if (taken.At(i).kind == kRead) {
                     PipeIo::IssueRead(taken.At(i));
+                } else if (PipeIo::WriteQueued(taken.At(i).socket)) {
+                    writing.Add(taken.At(i).socket);
                 }
             }
             taken.Clear();
         }
-        // Completion routines run inside this wait, which then returns WAIT_IO_COMPLETION.
-        WaitForSingleObjectEx(wake, INFINITE, TRUE);
+        // Writes that ended are reported (which may destroy their socket) and the rest waited
+        // for: on their events while the wait takes them all, otherwise by looking again soon.
+        unsigned kept = 0;
+        DWORD timeout = INFINITE;
+        waited.Clear();
+        waited.Add(wake);
+        for (unsigned i = 0; i < writing.GetCount(); ++i) {
+            NamedPipeSocket* socket = writing.At(i);
+            if (!PipeIo::FinishWrite(socket)) continue;
+            writing.At(kept++) = socket;
+            const HANDLE event = PipeIo::WriteEvent(socket);
+            if (event != nullptr && waited.GetCount() < MAXIMUM_WAIT_OBJECTS) {
+                waited.Add(event);
+            } else {
+                timeout = kWritePollMilliseconds;
+            }
+        }
+        writing.Truncate(kept);
+        // Read completion routines run inside this wait, which then returns WAIT_IO_COMPLETION.
+        WaitForMultipleObjectsEx(waited.GetCount(), waited.GetData(), FALSE, timeout, TRUE);
     }
 }
 

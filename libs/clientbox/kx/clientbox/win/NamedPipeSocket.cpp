@@ -11,12 +11,15 @@ void NamedPipeSocket::InitializePlatform() {
     static_assert(sizeof(SocketIoRecords) <= kPlatformSize, "platform storage too small");
     SocketIoRecords* records = new (platform_) SocketIoRecords();
     records->read.Pointer = static_cast<NamedPipeSocket*>(this);
-    records->write.Pointer = static_cast<NamedPipeSocket*>(this);
+    // Kept for the socket's life: one event call per socket, none per write.
+    records->write.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     records->readRegion = new ReadRegion;
     records->writeRegion = new WriteRegion;
 }
 
 void NamedPipeSocket::DeletePlatform() {
+    if (IoRecords(platform_).write.hEvent != nullptr)
+        CloseHandle(IoRecords(platform_).write.hEvent);
     delete IoRecords(platform_).readRegion;
     delete IoRecords(platform_).writeRegion;
     IoRecords(platform_).~SocketIoRecords();
