@@ -217,10 +217,11 @@ TEST(NamedPipeSocketTest, BothEndsWritingAtOnceDoNotDeadlock) {
     connection.socket->Close();
 }
 
-// More sockets than one wait of the I/O thread can watch have writes waiting for their peers at
-// once: every write still ends, and the bytes queued behind it follow.
-TEST(NamedPipeSocketTest, ManySocketsWithWritesWaitingForTheirPeersAllFinish) {
-    Watchdog watchdog("many waiting writes", 120);
+// More sockets than one wait of the I/O thread can watch have reads, and writes waiting for
+// their peers, outstanding at once: every call still ends, the bytes queued behind a write
+// follow it, and every read delivers.
+TEST(NamedPipeSocketTest, ManySocketsWithCallsWaitingForTheirPeersAreAllServed) {
+    Watchdog watchdog("many waiting calls", 120);
     constexpr int kSockets = 70;
     constexpr std::size_t kFirst = 256 * 1024;
     constexpr std::size_t kSecond = 4096;
@@ -235,12 +236,15 @@ TEST(NamedPipeSocketTest, ManySocketsWithWritesWaitingForTheirPeersAllFinish) {
         connections.back()->socket->Send(first);
         connections.back()->socket->Send(second);
     }
-    // The last sockets' writes are the ones that a wait cannot watch: their peers read first.
+    // The last sockets' calls are the ones that a wait cannot watch: their peers go first.
     for (int i = kSockets - 1; i >= 0; --i) {
         Bytes atPeer(kFirst + kSecond);
         ASSERT_TRUE(connections[i]->peer->ReadExact(atPeer.data(), atPeer.size(), kPatience));
         EXPECT_EQ(Bytes(atPeer.begin(), atPeer.begin() + kFirst), Pattern(kFirst, i));
         EXPECT_EQ(Bytes(atPeer.begin() + kFirst, atPeer.end()), Pattern(kSecond, i + 100));
+        const unsigned char name = static_cast<unsigned char>(i);
+        ASSERT_TRUE(connections[i]->peer->WriteAll(&name, 1));
+        EXPECT_EQ(ReceiveBytes(connections[i]->socket.Get(), 1), Bytes({name}));
     }
     for (const std::unique_ptr<Connection>& connection : connections) connection->socket->Close();
 }

@@ -18,7 +18,7 @@ using kx::testing::LogCapture;
 using kx::testing::SignalCounter;
 using kx::testing::WaitUntil;
 
-// A handle opened for writing only: ReadFileEx fails on an open socket, which logs one error
+// A handle opened for writing only: the read fails on an open socket, which logs one error
 // line with the code under the receive loop's source name and line, then closes.
 TEST(ReadFailureTest, AFailedReadOnAnOpenSocketLogsOneLineAndCloses) {
     LogCapture& log = LogCapture::Get();

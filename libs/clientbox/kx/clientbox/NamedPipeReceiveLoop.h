@@ -19,15 +19,16 @@ class NamedPipeSocket;
 // OnWriteComplete) on that same thread, so socket completions run one at a time, in
 // completion order. A write request writes out everything the socket has queued, piece after
 // piece, until its queue is empty.
-//  - Windows: reads with ReadFileEx, whose completion routines run during the thread's
-//    alertable wait on the wake event; writes with WriteFile, reported at once when the pipe
-//    takes them (the usual case) and otherwise when their socket's write event is set. A read takes
-//    up to 1 MiB (no more than the socket's bound of unread bytes leaves room for) into the
-//    socket's staging region, whose bytes are then placed in the read buffer and fresh buffers
-//    linked behind it; a write carries up to 256 buffers (1 MiB), copied into the socket's staging
-//    region when there are several. Pipes take no scattered or gathered I/O, and one call per
-//    region instead of one per buffer is what the rate depends on where each call is a kernel or
-//    server round trip.
+//  - Windows: overlapped ReadFile and WriteFile. A call that the pipe completes at once is
+//    reported at once; an outstanding one sets its socket's read or write event when it ends,
+//    and the thread waits on those events and the wake event (up to 64 in all; further calls are
+//    looked at every 10 ms). No completion routines: under an emulation layer delivering one
+//    costs server calls of its own. A read takes up to 1 MiB (no more than the socket's bound of
+//    unread bytes leaves room for) into the socket's staging region, whose bytes are then
+//    placed in the read buffer and fresh buffers linked behind it; a write carries up to 256
+//    buffers (1 MiB), copied into the socket's staging region when there are several. Pipes
+//    take no scattered or gathered I/O, and one call per region instead of one per buffer is
+//    what the rate depends on where each call is a kernel or server round trip.
 //  - POSIX: poll() over the descriptors with a request (readable for reads, writable for
 //    writes) plus the read end of a wake pipe; ready descriptors are read or written without
 //    blocking. A read that fills its buffer goes on into fresh buffers linked behind it for the

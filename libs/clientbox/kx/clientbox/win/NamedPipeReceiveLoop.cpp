@@ -26,62 +26,91 @@ constexpr int kLogLine = 62;
 // The most buffers whose regions one write gathers.
 constexpr unsigned kMaxWriteRegions = WriteRegion::kSize / Buffer::kSize;
 
-// How soon an outstanding write that the wait cannot take (more of them than one wait takes, or
-// a socket without its event) is looked at again.
-constexpr DWORD kWritePollMilliseconds = 10;
+// How soon an outstanding call that the wait cannot take (more of them than one wait takes, or
+// a socket without its events) is looked at again.
+constexpr DWORD kPollMilliseconds = 10;
+
+// The outcome of a call that has ended: 0 or the error, and the byte count.
+DWORD CallOutcome(HANDLE handle, OVERLAPPED* call, DWORD* count) {
+    *count = 0;
+    return GetOverlappedResult(handle, call, count, FALSE) ? 0 : GetLastError();
+}
 
 }  // namespace
 
+// Reads and writes are overlapped calls whose end sets an event of their socket; a call that the
+// pipe completes at once is reported at once. No completion routines: under an emulation layer
+// delivering one costs server calls of its own on top of the call's, one of the wake-ups that
+// make the round-trip time.
 struct PipeIo {
-    // Issues the read of `request` into the socket's read region; a socket closed meanwhile,
-    // or a failed issue, ends its read cycle at once.
-    static void IssueRead(const NamedPipeReceiveLoop::PipeData& request);
-    // The completion routine of every read: places the bytes that arrived in the socket's read
-    // buffer and, as far as they reach, in fresh buffers linked behind it, then reports.
-    static VOID CALLBACK ReadCompletion(DWORD error, DWORD count, LPOVERLAPPED overlapped);
+    // Issues the read of `request` into the socket's read region. True when the read is left
+    // outstanding, for FinishRead; a read that ends at once is reported at once, and a socket
+    // closed meanwhile, or a failed issue, ends its read cycle.
+    static bool IssueRead(const NamedPipeReceiveLoop::PipeData& request);
+    // Reports the socket's outstanding read once it has ended. True while it is outstanding.
+    static bool FinishRead(NamedPipeSocket* socket);
+    // Places the bytes of an ended read in the socket's read buffer and, as far as they reach,
+    // in fresh buffers linked behind it, then reports the read.
+    static void EndRead(NamedPipeSocket* socket, DWORD error, DWORD count);
     // Writes the socket's queued bytes, piece after piece while the pipe takes each at once.
-    // True when a write is left outstanding: its end sets the socket's write event, and
-    // FinishWrite takes it from there. A socket closed meanwhile, or a failed write, ends the
-    // socket's write at once.
+    // True when a write is left outstanding, for FinishWrite; a socket closed meanwhile, or a
+    // failed write, ends the socket's write at once.
     static bool WriteQueued(NamedPipeSocket* socket);
     // Reports the socket's outstanding write once it has ended and writes what is queued
     // behind it. True while a write of the socket is outstanding.
     static bool FinishWrite(NamedPipeSocket* socket);
-    // The event that an outstanding write of the socket sets when it ends; null if it has none.
-    static HANDLE WriteEvent(NamedPipeSocket* socket);
+    // The records of the socket's calls.
+    static SocketIoRecords& Records(NamedPipeSocket* socket) {
+        return IoRecords(socket->platform_);
+    }
 };
 
-void PipeIo::IssueRead(const NamedPipeReceiveLoop::PipeData& request) {
+bool PipeIo::IssueRead(const NamedPipeReceiveLoop::PipeData& request) {
     NamedPipeSocket* socket = request.socket;
-    // Under the socket's lock a Close cannot slip in between the check and the issue: the
-    // read is issued on an open socket, or Close cancels it.
-    ScopedLock guard(&socket->lock_);
-    if (socket->IsClosed()) {
-        guard.Unlock();
-        socket->OnReadComplete(ERROR_OPERATION_ABORTED, 0);
-        return;
+    DWORD error = ERROR_OPERATION_ABORTED;
+    DWORD count = 0;
+    {
+        // Under the socket's lock a Close cannot slip in between the check and the issue: the
+        // read is issued on an open socket, or Close cancels it.
+        ScopedLock guard(&socket->lock_);
+        if (!socket->IsClosed()) {
+            SocketIoRecords& records = Records(socket);
+            // A read is started only while the unread bytes are below the socket's bound, and
+            // takes no more than the room left: the region is larger than the overshoot allowed
+            // elsewhere.
+            const unsigned room = NamedPipeSocket::kMaxIncomingBytes - socket->incoming_.GetSize();
+            const DWORD size = room < ReadRegion::kSize ? room : ReadRegion::kSize;
+            if (ReadFile(request.handle, records.readRegion->bytes, size, nullptr, &records.read)) {
+                error = CallOutcome(request.handle, &records.read, &count);
+            } else {
+                error = GetLastError();
+                if (error == ERROR_IO_PENDING) return true;
+                // The line that names a read that could not be started, whatever call
+                // starts it.
+                KX_LOG_AT(common::kLogError, kLogSource, kLogLine)
+                    << "ReadFileEx failed, error = " << static_cast<int>(error) << ".";
+            }
+        }
     }
-    SocketIoRecords& records = IoRecords(socket->platform_);
-    // A read is started only while the unread bytes are below the socket's bound, and takes no
-    // more than the room left: the region is larger than the overshoot allowed elsewhere.
-    const unsigned room = NamedPipeSocket::kMaxIncomingBytes - socket->incoming_.GetSize();
-    const DWORD size = room < ReadRegion::kSize ? room : ReadRegion::kSize;
-    if (ReadFileEx(request.handle, records.readRegion->bytes, size, &records.read,
-                   &ReadCompletion)) {
-        return;
-    }
-    const DWORD error = GetLastError();
-    guard.Unlock();
-    KX_LOG_AT(common::kLogError, kLogSource, kLogLine)
-        << "ReadFileEx failed, error = " << static_cast<int>(error) << ".";
-    socket->OnReadComplete(error, 0);
+    EndRead(socket, error, count);
+    return false;
 }
 
-VOID CALLBACK PipeIo::ReadCompletion(DWORD error, DWORD count, LPOVERLAPPED overlapped) {
-    NamedPipeSocket* socket = static_cast<NamedPipeSocket*>(overlapped->Pointer);
+bool PipeIo::FinishRead(NamedPipeSocket* socket) {
+    OVERLAPPED& read = Records(socket).read;
+    if (!HasOverlappedIoCompleted(&read)) return true;
+    DWORD count;
+    // The read has ended, so this only takes its outcome. The handle stays open while the
+    // socket reads.
+    const DWORD error = CallOutcome(socket->handle_, &read, &count);
+    EndRead(socket, error, count);
+    return false;
+}
+
+void PipeIo::EndRead(NamedPipeSocket* socket, DWORD error, DWORD count) {
     if (error == 0) {
         ScopedLock guard(&socket->lock_);
-        const unsigned char* source = IoRecords(socket->platform_).readRegion->bytes;
+        const unsigned char* source = Records(socket).readRegion->bytes;
         Buffer* buffer = socket->readBuffer_.Get();
         for (unsigned placed = 0; placed < count;) {
             unsigned char* region;
@@ -99,9 +128,6 @@ VOID CALLBACK PipeIo::ReadCompletion(DWORD error, DWORD count, LPOVERLAPPED over
     socket->OnReadComplete(error, count);
 }
 
-// A write that the pipe takes at once completes inside WriteFile: no completion routine, so
-// none of the wake-ups and calls that delivering one costs. Only a write that waits for room in
-// the pipe is waited for, on the socket's event.
 bool PipeIo::WriteQueued(NamedPipeSocket* socket) {
     for (;;) {
         DWORD error = ERROR_OPERATION_ABORTED;
@@ -115,7 +141,7 @@ bool PipeIo::WriteQueued(NamedPipeSocket* socket) {
             } else if ((count = socket->NextWriteRegions(regions, kMaxWriteRegions)) == 0) {
                 error = 0;
             } else {
-                SocketIoRecords& records = IoRecords(socket->platform_);
+                SocketIoRecords& records = Records(socket);
                 // One region goes out as it is; several are copied together, which costs far
                 // less than a pipe call each.
                 const unsigned char* data = regions[0].data;
@@ -130,9 +156,7 @@ bool PipeIo::WriteQueued(NamedPipeSocket* socket) {
                     data = records.writeRegion->bytes;
                 }
                 if (WriteFile(socket->handle_, data, size, nullptr, &records.write)) {
-                    error = GetOverlappedResult(socket->handle_, &records.write, &written, FALSE)
-                                ? 0
-                                : GetLastError();
+                    error = CallOutcome(socket->handle_, &records.write, &written);
                 } else {
                     error = GetLastError();
                     if (error == ERROR_IO_PENDING) return true;
@@ -146,19 +170,14 @@ bool PipeIo::WriteQueued(NamedPipeSocket* socket) {
 }
 
 bool PipeIo::FinishWrite(NamedPipeSocket* socket) {
-    OVERLAPPED& write = IoRecords(socket->platform_).write;
+    OVERLAPPED& write = Records(socket).write;
     if (!HasOverlappedIoCompleted(&write)) return true;
-    DWORD written = 0;
-    // The write has ended: this only reads its outcome. The handle stays open while the socket
-    // writes.
-    const DWORD error =
-        GetOverlappedResult(socket->handle_, &write, &written, FALSE) ? 0 : GetLastError();
+    DWORD written;
+    // The write has ended, so this only takes its outcome. The handle stays open while the
+    // socket writes.
+    const DWORD error = CallOutcome(socket->handle_, &write, &written);
     if (!socket->OnWriteComplete(error, written)) return false;
     return WriteQueued(socket);
-}
-
-HANDLE PipeIo::WriteEvent(NamedPipeSocket* socket) {
-    return IoRecords(socket->platform_).write.hEvent;
 }
 
 namespace {
@@ -166,6 +185,13 @@ namespace {
 HANDLE WakeEvent(const intptr_t* wake) {
     return reinterpret_cast<HANDLE>(wake[0]);
 }
+
+// A read or write left outstanding; its socket lives by its own reference until the call is
+// reported.
+struct OutstandingCall {
+    NamedPipeSocket* socket;
+    NamedPipeReceiveLoop::Kind kind;
+};
 
 }  // namespace
 
@@ -185,51 +211,54 @@ void NamedPipeReceiveLoop::SharedData::SignalWake() {
     SetEvent(WakeEvent(wake_));
 }
 
-// Nothing to do: the wait that ended took the signal. Where a completion ended it instead, a
+// Nothing to do: the wait that ended took the signal. Where a call's end ended it instead, a
 // signal set meanwhile stays and costs one more pass of the loop: rarer, and no dearer than a
 // reset call per wake.
 void NamedPipeReceiveLoop::SharedData::ResetWake() {}
 
 void NamedPipeReceiveLoop::ThreadMain(SharedPtr<SharedData> shared) {
-    const HANDLE wake = WakeEvent(shared->wake_);
     HybridArray<PipeData, 0> taken;
-    // Sockets with a write outstanding; each is kept alive by its own reference while it writes.
-    HybridArray<NamedPipeSocket*, 0> writing;
+    HybridArray<OutstandingCall, 0> outstanding;
     HybridArray<HANDLE, MAXIMUM_WAIT_OBJECTS> waited;
     shared->BecomeReaderThread();
     while (!shared->IsStopped()) {
-        // Requests handed in meanwhile, by other threads or by this one's completions (also
-        // those that taking them hands in), are issued before the thread waits again.
+        // Calls that ended are reported first (which may destroy their socket, or hand in the
+        // socket's next read), so that what they hand in is issued before the thread waits.
+        unsigned kept = 0;
+        for (unsigned i = 0; i < outstanding.GetCount(); ++i) {
+            const OutstandingCall call = outstanding.At(i);
+            const bool pending = call.kind == kRead ? PipeIo::FinishRead(call.socket)
+                                                    : PipeIo::FinishWrite(call.socket);
+            if (pending) outstanding.At(kept++) = call;
+        }
+        outstanding.Truncate(kept);
+        // Requests handed in meanwhile, by other threads or by this one's reports (also those
+        // that taking them hands in), are issued before the thread waits again.
         for (shared->TakePending(&taken); taken.GetCount() != 0; shared->TakePending(&taken)) {
             for (unsigned i = 0; i < taken.GetCount(); ++i) {
-                if (taken.At(i).kind == kRead) {
-                    PipeIo::IssueRead(taken.At(i));
-                } else if (PipeIo::WriteQueued(taken.At(i).socket)) {
-                    writing.Add(taken.At(i).socket);
-                }
+                const PipeData& request = taken.At(i);
+                const bool pending = request.kind == kRead ? PipeIo::IssueRead(request)
+                                                           : PipeIo::WriteQueued(request.socket);
+                if (pending) outstanding.Add(OutstandingCall{request.socket, request.kind});
             }
             taken.Clear();
         }
-        // Writes that ended are reported (which may destroy their socket) and the rest waited
-        // for: on their events while the wait takes them all, otherwise by looking again soon.
-        unsigned kept = 0;
+        // The wait takes the wake event and the events of the outstanding calls, as many as it
+        // can; the rest are looked at again soon.
         DWORD timeout = INFINITE;
         waited.Clear();
-        waited.Add(wake);
-        for (unsigned i = 0; i < writing.GetCount(); ++i) {
-            NamedPipeSocket* socket = writing.At(i);
-            if (!PipeIo::FinishWrite(socket)) continue;
-            writing.At(kept++) = socket;
-            const HANDLE event = PipeIo::WriteEvent(socket);
+        waited.Add(WakeEvent(shared->wake_));
+        for (unsigned i = 0; i < outstanding.GetCount(); ++i) {
+            const OutstandingCall& call = outstanding.At(i);
+            SocketIoRecords& records = PipeIo::Records(call.socket);
+            const HANDLE event = call.kind == kRead ? records.read.hEvent : records.write.hEvent;
             if (event != nullptr && waited.GetCount() < MAXIMUM_WAIT_OBJECTS) {
                 waited.Add(event);
             } else {
-                timeout = kWritePollMilliseconds;
+                timeout = kPollMilliseconds;
             }
         }
-        writing.Truncate(kept);
-        // Read completion routines run inside this wait, which then returns WAIT_IO_COMPLETION.
-        WaitForMultipleObjectsEx(waited.GetCount(), waited.GetData(), FALSE, timeout, TRUE);
+        WaitForMultipleObjects(waited.GetCount(), waited.GetData(), FALSE, timeout);
     }
 }
 

@@ -10,19 +10,21 @@ namespace clientbox {
 void NamedPipeSocket::InitializePlatform() {
     static_assert(sizeof(SocketIoRecords) <= kPlatformSize, "platform storage too small");
     SocketIoRecords* records = new (platform_) SocketIoRecords();
-    records->read.Pointer = static_cast<NamedPipeSocket*>(this);
-    // Kept for the socket's life: one event call per socket, none per write.
+    // Kept for the socket's life: two event calls per socket, none per read or write.
+    records->read.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     records->write.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     records->readRegion = new ReadRegion;
     records->writeRegion = new WriteRegion;
 }
 
 void NamedPipeSocket::DeletePlatform() {
-    if (IoRecords(platform_).write.hEvent != nullptr)
-        CloseHandle(IoRecords(platform_).write.hEvent);
-    delete IoRecords(platform_).readRegion;
-    delete IoRecords(platform_).writeRegion;
-    IoRecords(platform_).~SocketIoRecords();
+    SocketIoRecords& records = IoRecords(platform_);
+    for (HANDLE event : {records.read.hEvent, records.write.hEvent}) {
+        if (event != nullptr) CloseHandle(event);
+    }
+    delete records.readRegion;
+    delete records.writeRegion;
+    records.~SocketIoRecords();
 }
 
 // Cancels the outstanding read and write; their completions then end the socket's I/O. The

@@ -25,11 +25,10 @@ using ReadRegion = PipeRegion<1024u * 1024u>;
 // body of a 1 MiB savegame write (its data and a few bytes of fields) goes out in one call.
 using WriteRegion = PipeRegion<1024u * 1024u + Buffer::kSize>;
 
-// The Windows I/O records of one NamedPipeSocket, kept in its platform storage. The read's
-// Pointer holds the socket's address for the read completion routine; the write's hEvent is the
-// socket's own manual-reset event (null when it could not be created), which an outstanding
-// write sets when it ends. The regions are taken with the socket and given back with it; only
-// the I/O thread touches their bytes.
+// The Windows I/O records of one NamedPipeSocket, kept in its platform storage. Each record's
+// hEvent is the socket's own manual-reset event for that direction (null when it could not be
+// created), which the call sets when it ends. The regions are taken with the socket and given
+// back with it; only the I/O thread touches their bytes.
 struct SocketIoRecords {
     // Every read of the socket.
     OVERLAPPED read;
