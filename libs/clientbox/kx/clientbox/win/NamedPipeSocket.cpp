@@ -1,5 +1,6 @@
 #include "kx/clientbox/NamedPipeSocket.h"
 
+#include <initializer_list>
 #include <new>
 
 #include "kx/clientbox/win/SocketIoRecords.h"
