@@ -217,6 +217,23 @@ TEST(NamedPipeSocketTest, BothEndsWritingAtOnceDoNotDeadlock) {
     connection.socket->Close();
 }
 
+// A queued chain that holds no bytes gives the I/O thread nothing to write; the large chain
+// queued behind it (a write of its own) must still go out.
+TEST(NamedPipeSocketTest, AChainWithoutBytesDoesNotHoldUpTheChainBehindIt) {
+    PipeServer server(UniquePipeName());
+    Connection connection(server);
+    ASSERT_TRUE(connection.connected);
+    const std::size_t size = 128 * 1024;
+    SharedPtr<Buffer> empty = MakeChain({0, 0});
+    SharedPtr<Buffer> large = MakeChain(std::vector<unsigned>(size / 4096, 4096), 4);
+    connection.socket->Send(empty);
+    connection.socket->Send(large);
+    Bytes atPeer(size);
+    ASSERT_TRUE(connection.peer->ReadExact(atPeer.data(), size, kPatience));
+    EXPECT_EQ(atPeer, Pattern(size, 4));
+    connection.socket->Close();
+}
+
 // More sockets than one wait of the I/O thread can watch have reads, and writes waiting for
 // their peers, outstanding at once: every call still ends, the bytes queued behind a write
 // follow it, and every read delivers.
