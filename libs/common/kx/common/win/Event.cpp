@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <new>
+
 #include "kx/common/Contract.h"
 
 namespace kx {
@@ -9,24 +11,61 @@ namespace common {
 
 namespace {
 
-// The event object, read without a lock: null until first needed.
-HANDLE Loaded(void* const* slot) {
-    return InterlockedCompareExchangePointer(const_cast<void**>(slot), nullptr, nullptr);
+// The event behind the handle: the signalled state under a slim lock, and a condition variable
+// for the waiters. No kernel object: a set or wait that meets no other thread stays in user
+// mode, and one that must wake or sleep takes the cheapest path the platform has (under Wine a
+// futex rather than a server request, where an event object costs one on every set and wait).
+struct PlatformEvent {
+    SRWLOCK lock;
+    CONDITION_VARIABLE changed;
+    bool signalled;
+    // A wait that finds the event signalled takes the signal.
+    bool autoReset;
+};
+
+// The event, read without a lock: null until first needed.
+PlatformEvent* Loaded(void* const* slot) {
+    return static_cast<PlatformEvent*>(
+        InterlockedCompareExchangePointer(const_cast<void**>(slot), nullptr, nullptr));
 }
 
-// The event object, created by the first Set or wait. Most events (those of the weak pointers
-// that every notification carries) are never set nor waited on, and creating and closing an
-// event object costs two kernel calls. Of two threads that create one at once, one closes its
-// own again.
-HANDLE Created(void** slot, Event::Mode mode) {
-    const HANDLE handle = Loaded(slot);
-    if (handle != nullptr) return handle;
-    const HANDLE created = CreateEventW(nullptr, mode == Event::kManualReset, FALSE, nullptr);
+// The event, created by the first Set or wait. Most events (those of the weak pointers that
+// every notification carries) are never set nor waited on, so they never allocate. Of two
+// threads that create one at once, one deletes its own again.
+PlatformEvent* Created(void** slot, Event::Mode mode) {
+    PlatformEvent* event = Loaded(slot);
+    if (event != nullptr) return event;
+    PlatformEvent* created = new (std::nothrow) PlatformEvent;
     KX_CHECK(created != nullptr);
-    const HANDLE previous = InterlockedCompareExchangePointer(slot, created, nullptr);
+    InitializeSRWLock(&created->lock);
+    InitializeConditionVariable(&created->changed);
+    created->signalled = false;
+    created->autoReset = mode == Event::kAutoReset;
+    void* previous = InterlockedCompareExchangePointer(slot, created, nullptr);
     if (previous == nullptr) return created;
-    CloseHandle(created);
-    return previous;
+    delete created;
+    return static_cast<PlatformEvent*>(previous);
+}
+
+// Waits on `event`, whose lock the caller holds, until it is signalled or `milliseconds` (or
+// INFINITE) have passed; takes the signal of an auto-reset event. Returns whether it was
+// signalled.
+bool WaitLocked(PlatformEvent* event, DWORD milliseconds) {
+    const ULONGLONG start = GetTickCount64();
+    DWORD remaining = milliseconds;
+    while (!event->signalled) {
+        if (!SleepConditionVariableSRW(&event->changed, &event->lock, remaining, 0)) {
+            KX_CHECK(GetLastError() == ERROR_TIMEOUT);
+        }
+        if (milliseconds == INFINITE) continue;
+        // The condition variable may wake early or for another waiter: wait out the rest.
+        const ULONGLONG elapsed = GetTickCount64() - start;
+        if (elapsed >= milliseconds) break;
+        remaining = milliseconds - static_cast<DWORD>(elapsed);
+    }
+    const bool signalled = event->signalled;
+    if (event->autoReset) event->signalled = false;
+    return signalled;
 }
 
 }  // namespace
@@ -34,30 +73,48 @@ HANDLE Created(void** slot, Event::Mode mode) {
 Event::Event(Mode mode) : handle_(nullptr), mode_(mode) {}
 
 void Event::Close() {
-    if (handle_ != nullptr) {
-        CloseHandle(handle_);
-        handle_ = nullptr;
-    }
+    delete Loaded(&handle_);
+    handle_ = nullptr;
 }
 
 void Event::Set() {
-    SetEvent(Created(&handle_, mode_));
+    PlatformEvent* event = Created(&handle_, mode_);
+    AcquireSRWLockExclusive(&event->lock);
+    event->signalled = true;
+    // Woken under the lock: a waiter sees the signal only once the setter has let go of the
+    // lock, after which the setter no longer touches the event, so the woken thread may
+    // destroy it at once. An auto-reset event releases one waiter per set.
+    if (event->autoReset) {
+        WakeConditionVariable(&event->changed);
+    } else {
+        WakeAllConditionVariable(&event->changed);
+    }
+    ReleaseSRWLockExclusive(&event->lock);
 }
 
 // An event that was never created was never set.
 void Event::Reset() {
-    const HANDLE handle = Loaded(&handle_);
-    if (handle != nullptr) ResetEvent(handle);
+    PlatformEvent* event = Loaded(&handle_);
+    if (event == nullptr) return;
+    AcquireSRWLockExclusive(&event->lock);
+    event->signalled = false;
+    ReleaseSRWLockExclusive(&event->lock);
 }
 
 void Event::Wait() {
-    KX_CHECK(WaitForSingleObject(Created(&handle_, mode_), INFINITE) == WAIT_OBJECT_0);
+    PlatformEvent* event = Created(&handle_, mode_);
+    AcquireSRWLockExclusive(&event->lock);
+    KX_CHECK(WaitLocked(event, INFINITE));
+    ReleaseSRWLockExclusive(&event->lock);
 }
 
 void Event::Wait(unsigned milliseconds, bool& signalled) {
-    const DWORD result = WaitForSingleObject(Created(&handle_, mode_), milliseconds);
-    KX_CHECK(result == WAIT_OBJECT_0 || result == WAIT_TIMEOUT);
-    signalled = result == WAIT_OBJECT_0;
+    PlatformEvent* event = Created(&handle_, mode_);
+    // INFINITE is a wait without a limit; the longest limited wait is one millisecond less.
+    const DWORD limit = milliseconds < INFINITE ? milliseconds : INFINITE - 1;
+    AcquireSRWLockExclusive(&event->lock);
+    signalled = WaitLocked(event, limit);
+    ReleaseSRWLockExclusive(&event->lock);
 }
 
 }  // namespace common
