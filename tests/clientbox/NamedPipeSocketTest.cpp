@@ -266,8 +266,6 @@ TEST(NamedPipeSocketTest, ManySocketsWithCallsWaitingForTheirPeersAreAllServed) 
     for (const std::unique_ptr<Connection>& connection : connections) connection->socket->Close();
 }
 
-// A write blocked on a peer that does not read is released by a Close on another thread, and
-// the handle is let go only after the write has given up.
 // Send only queues: a peer that never reads cannot hold the caller (the watchdog fails a
 // Send that waits for it), and a close drops what is still queued and releases the socket.
 TEST(NamedPipeSocketTest, SendReturnsAtOnceToAPeerThatDoesNotReadAndCloseDropsTheQueue) {
