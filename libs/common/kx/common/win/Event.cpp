@@ -47,10 +47,10 @@ PlatformEvent* Created(void** slot, Event::Mode mode) {
     return static_cast<PlatformEvent*>(previous);
 }
 
-// Waits on `event`, whose lock the caller holds, until it is signalled or `milliseconds` (or
-// INFINITE) have passed; takes the signal of an auto-reset event. Returns whether it was
-// signalled.
-bool WaitLocked(PlatformEvent* event, DWORD milliseconds) {
+// Waits on `event` until it is signalled or `milliseconds` (or INFINITE) have passed; takes the
+// signal of an auto-reset event. Returns whether it was signalled.
+bool WaitFor(PlatformEvent* event, DWORD milliseconds) {
+    AcquireSRWLockExclusive(&event->lock);
     const ULONGLONG start = GetTickCount64();
     DWORD remaining = milliseconds;
     while (!event->signalled) {
@@ -65,6 +65,7 @@ bool WaitLocked(PlatformEvent* event, DWORD milliseconds) {
     }
     const bool signalled = event->signalled;
     if (event->autoReset) event->signalled = false;
+    ReleaseSRWLockExclusive(&event->lock);
     return signalled;
 }
 
@@ -102,19 +103,13 @@ void Event::Reset() {
 }
 
 void Event::Wait() {
-    PlatformEvent* event = Created(&handle_, mode_);
-    AcquireSRWLockExclusive(&event->lock);
-    KX_CHECK(WaitLocked(event, INFINITE));
-    ReleaseSRWLockExclusive(&event->lock);
+    KX_CHECK(WaitFor(Created(&handle_, mode_), INFINITE));
 }
 
 void Event::Wait(unsigned milliseconds, bool& signalled) {
-    PlatformEvent* event = Created(&handle_, mode_);
     // INFINITE is a wait without a limit; the longest limited wait is one millisecond less.
     const DWORD limit = milliseconds < INFINITE ? milliseconds : INFINITE - 1;
-    AcquireSRWLockExclusive(&event->lock);
-    signalled = WaitLocked(event, limit);
-    ReleaseSRWLockExclusive(&event->lock);
+    signalled = WaitFor(Created(&handle_, mode_), limit);
 }
 
 }  // namespace common
