@@ -348,4 +348,27 @@ TEST(NamedPipeSocketTest, CloseWhileDataFlowsEndsTheReadCycle) {
     }
 }
 
+// The I/O thread makes its pipe calls without the socket's lock, so a close can land between
+// its look at the socket and the call. A read or write issued after the close's cancel must
+// still end: to a peer that neither reads nor writes, both would otherwise stay outstanding
+// and the socket would never let go of itself.
+TEST(NamedPipeSocketTest, CloseRacingTheIssueOfACallStillEndsIt) {
+    PipeServer server(UniquePipeName());
+    for (int round = 0; round < 300; ++round) {
+        Connection connection(server);
+        ASSERT_TRUE(connection.connected);
+        WeakPtr<NamedPipeSocket> observer(connection.socket);
+        SharedPtr<Buffer> chain = MakeChain(std::vector<unsigned>(256, 4096));  // 1 MiB
+        connection.socket->Send(chain);
+        // Spun rather than slept: a sleep may round up to a whole tick.
+        const auto closeAt =
+            std::chrono::steady_clock::now() + std::chrono::microseconds(round % 100 * 2);
+        while (std::chrono::steady_clock::now() < closeAt) {
+        }
+        connection.socket->Close();
+        connection.socket.Reset();
+        ASSERT_TRUE(WaitForRelease(observer)) << round;
+    }
+}
+
 }  // namespace

@@ -34,9 +34,10 @@ struct PipeIo;
 // Threads: any thread may Connect, Send, Close, Receive and ask IsClosed; the I/O thread runs
 // OnReadComplete, NextWriteRegions and OnWriteComplete. `lock_` guards the handle, the self
 // reference, the read buffer, the read and write states and both streams; it is never held
-// while anything blocks. Only the I/O thread closes the pipe handle, once its I/O has ended,
-// so no read or write is ever issued on a handle the socket no longer owns. Close marks the
-// socket closed at once and cancels its pending I/O; IsClosed reads that mark without a lock.
+// while anything blocks, nor across a pipe call. Only the I/O thread closes the pipe handle, once
+// its I/O has ended, so no read or write is ever issued on a handle the socket no longer owns.
+// Close marks the socket closed at once and cancels its pending I/O; IsClosed reads that mark
+// without a lock.
 class NamedPipeSocket final : public Socket, public common::IntrusivePtrBase<NamedPipeSocket> {
 public:
     NamedPipeSocket();

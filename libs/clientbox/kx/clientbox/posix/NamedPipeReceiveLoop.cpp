@@ -110,37 +110,37 @@ struct PipeIo {
 
 bool PipeIo::TryWrite(const NamedPipeReceiveLoop::PipeData& request) {
     NamedPipeSocket* socket = request.socket;
-    unsigned error = kCancelled;
-    unsigned written = 0;
+    NamedPipeSocket::Region regions[kMaxWriteRegions];
+    unsigned count = 0;
+    bool closed;
     {
         ScopedLock guard(&socket->lock_);
-        if (!socket->IsClosed()) {
-            NamedPipeSocket::Region regions[kMaxWriteRegions];
-            iovec vectors[kMaxWriteRegions];
-            const unsigned count = socket->NextWriteRegions(regions, kMaxWriteRegions);
-            for (unsigned i = 0; i < count; ++i) {
-                vectors[i].iov_base = const_cast<unsigned char*>(regions[i].data);
-                vectors[i].iov_len = regions[i].count;
-            }
-            msghdr message = {};
-            message.msg_iov = vectors;
-            message.msg_iovlen = count;
-            ssize_t sent;
-            do {
-                // MSG_NOSIGNAL: a peer that went away must not raise SIGPIPE in the game.
-                sent = count == 0 ? 0
-                                  : sendmsg(PipeDescriptor(request.handle), &message,
-                                            MSG_DONTWAIT | MSG_NOSIGNAL);
-            } while (sent < 0 && errno == EINTR);
-            if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
-            if (sent >= 0) {
-                error = 0;
-                written = static_cast<unsigned>(sent);
-            } else {
-                error = static_cast<unsigned>(errno);
-            }
-        }
+        closed = socket->IsClosed();
+        if (!closed) count = socket->NextWriteRegions(regions, kMaxWriteRegions);
     }
+    // Reported unlocked: the report may end the socket.
+    if (closed) return !socket->OnWriteComplete(kCancelled, 0);
+    // The regions belong to the write being made, which only this thread ends, so the call
+    // runs without the socket's lock: Send and Receive on other threads never wait for it. A
+    // Close meanwhile shuts the descriptor down, and the report finds the socket closed.
+    iovec vectors[kMaxWriteRegions];
+    for (unsigned i = 0; i < count; ++i) {
+        vectors[i].iov_base = const_cast<unsigned char*>(regions[i].data);
+        vectors[i].iov_len = regions[i].count;
+    }
+    msghdr message = {};
+    message.msg_iov = vectors;
+    message.msg_iovlen = count;
+    ssize_t sent;
+    do {
+        // MSG_NOSIGNAL: a peer that went away must not raise SIGPIPE in the game.
+        sent = count == 0
+                   ? 0
+                   : sendmsg(PipeDescriptor(request.handle), &message, MSG_DONTWAIT | MSG_NOSIGNAL);
+    } while (sent < 0 && errno == EINTR);
+    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
+    const unsigned error = sent >= 0 ? 0 : static_cast<unsigned>(errno);
+    const unsigned written = sent >= 0 ? static_cast<unsigned>(sent) : 0;
     return !socket->OnWriteComplete(error, written);
 }
 

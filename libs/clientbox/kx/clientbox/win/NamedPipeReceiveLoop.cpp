@@ -39,7 +39,9 @@ DWORD CallOutcome(HANDLE handle, OVERLAPPED* call, DWORD* count) {
 }  // namespace
 
 // Reads and writes are overlapped calls whose end sets an event of their socket; a call that the
-// pipe completes at once is reported at once. No completion routines: under an emulation layer
+// pipe completes at once is reported at once. No call is made under the socket's lock: under an
+// emulation layer each is a round trip to its server, which Receive and Send on other threads
+// would otherwise wait for. No completion routines: under an emulation layer
 // delivering one costs server calls of its own on top of the call's, one of the wake-ups that
 // make the round-trip time.
 struct PipeIo {
@@ -59,6 +61,9 @@ struct PipeIo {
     // Reports the socket's outstanding write once it has ended and writes what is queued
     // behind it. True while a write of the socket is outstanding.
     static bool FinishWrite(NamedPipeSocket* socket);
+    // Cancels `call`, left outstanding, when the socket was closed meanwhile: calls are made
+    // without the socket's lock, so Close's cancel may have come before the call.
+    static void CancelIfClosed(NamedPipeSocket* socket, OVERLAPPED* call);
     // The records of the socket's calls.
     static SocketIoRecords& Records(NamedPipeSocket* socket) {
         return IoRecords(socket->platform_);
@@ -67,33 +72,41 @@ struct PipeIo {
 
 bool PipeIo::IssueRead(const NamedPipeReceiveLoop::PipeData& request) {
     NamedPipeSocket* socket = request.socket;
+    DWORD size = 0;
+    {
+        ScopedLock guard(&socket->lock_);
+        // A read is started only while the unread bytes are below the socket's bound, and takes
+        // no more than the room left (which can only grow meanwhile): the region is larger than
+        // the overshoot allowed elsewhere.
+        if (!socket->IsClosed()) {
+            const unsigned room = NamedPipeSocket::kMaxIncomingBytes - socket->incoming_.GetSize();
+            size = room < ReadRegion::kSize ? room : ReadRegion::kSize;
+        }
+    }
     DWORD error = ERROR_OPERATION_ABORTED;
     DWORD count = 0;
-    {
-        // Under the socket's lock a Close cannot slip in between the check and the issue: the
-        // read is issued on an open socket, or Close cancels it.
-        ScopedLock guard(&socket->lock_);
-        if (!socket->IsClosed()) {
-            SocketIoRecords& records = Records(socket);
-            // A read is started only while the unread bytes are below the socket's bound, and
-            // takes no more than the room left: the region is larger than the overshoot allowed
-            // elsewhere.
-            const unsigned room = NamedPipeSocket::kMaxIncomingBytes - socket->incoming_.GetSize();
-            const DWORD size = room < ReadRegion::kSize ? room : ReadRegion::kSize;
-            if (ReadFile(request.handle, records.readRegion->bytes, size, nullptr, &records.read)) {
-                error = CallOutcome(request.handle, &records.read, &count);
-            } else {
-                error = GetLastError();
-                if (error == ERROR_IO_PENDING) return true;
-                // The line that names a read that could not be started, whatever call
-                // starts it.
-                KX_LOG_AT(common::kLogError, kLogSource, kLogLine)
-                    << "ReadFileEx failed, error = " << static_cast<int>(error) << ".";
+    if (size != 0) {
+        SocketIoRecords& records = Records(socket);
+        if (ReadFile(request.handle, records.readRegion->bytes, size, nullptr, &records.read)) {
+            error = CallOutcome(request.handle, &records.read, &count);
+        } else {
+            error = GetLastError();
+            if (error == ERROR_IO_PENDING) {
+                CancelIfClosed(socket, &records.read);
+                return true;
             }
+            // The line that names a read that could not be started, whatever call starts it.
+            KX_LOG_AT(common::kLogError, kLogSource, kLogLine)
+                << "ReadFileEx failed, error = " << static_cast<int>(error) << ".";
         }
     }
     EndRead(socket, error, count);
     return false;
+}
+
+void PipeIo::CancelIfClosed(NamedPipeSocket* socket, OVERLAPPED* call) {
+    ScopedLock guard(&socket->lock_);
+    if (socket->IsClosed()) CancelIoEx(socket->handle_, call);
 }
 
 bool PipeIo::FinishRead(NamedPipeSocket* socket) {
@@ -109,9 +122,14 @@ bool PipeIo::FinishRead(NamedPipeSocket* socket) {
 
 void PipeIo::EndRead(NamedPipeSocket* socket, DWORD error, DWORD count) {
     if (error == 0) {
-        ScopedLock guard(&socket->lock_);
+        // The read's buffers are this thread's until it reports the read, so the bytes are
+        // placed without the lock.
+        Buffer* buffer;
+        {
+            ScopedLock guard(&socket->lock_);
+            buffer = socket->readBuffer_.Get();
+        }
         const unsigned char* source = Records(socket).readRegion->bytes;
-        Buffer* buffer = socket->readBuffer_.Get();
         for (unsigned placed = 0; placed < count;) {
             unsigned char* region;
             const unsigned room = buffer->GetWriteRegion(&region);
@@ -132,6 +150,8 @@ bool PipeIo::WriteQueued(NamedPipeSocket* socket) {
     for (;;) {
         DWORD error = ERROR_OPERATION_ABORTED;
         DWORD written = 0;
+        const unsigned char* data = nullptr;
+        unsigned size = 0;
         {
             ScopedLock guard(&socket->lock_);
             NamedPipeSocket::Region regions[kMaxWriteRegions];
@@ -141,28 +161,35 @@ bool PipeIo::WriteQueued(NamedPipeSocket* socket) {
             } else if ((count = socket->NextWriteRegions(regions, kMaxWriteRegions)) == 0) {
                 error = 0;
             } else {
-                SocketIoRecords& records = Records(socket);
                 // One region goes out as it is; several are copied together, which costs far
                 // less than a pipe call each.
-                const unsigned char* data = regions[0].data;
-                unsigned size = regions[0].count;
+                data = regions[0].data;
+                size = regions[0].count;
                 if (count > 1) {
+                    unsigned char* gathered = Records(socket).writeRegion->bytes;
                     size = 0;
                     for (unsigned i = 0; i < count; ++i) {
-                        memcpy(records.writeRegion->bytes + size, regions[i].data,
-                               regions[i].count);
+                        memcpy(gathered + size, regions[i].data, regions[i].count);
                         size += regions[i].count;
                     }
-                    data = records.writeRegion->bytes;
+                    data = gathered;
                 }
-                if (WriteFile(socket->handle_, data, size, nullptr, &records.write)) {
-                    error = CallOutcome(socket->handle_, &records.write, &written);
-                } else {
-                    error = GetLastError();
-                    if (error == ERROR_IO_PENDING) return true;
-                    KX_LOG_AT(common::kLogError, kLogSource, kLogLine)
-                        << "WriteFile failed, error = " << static_cast<int>(error) << ".";
+            }
+        }
+        // The bytes belong to the write being made, which only this thread ends, so the call
+        // needs no lock.
+        if (data != nullptr) {
+            SocketIoRecords& records = Records(socket);
+            if (WriteFile(socket->handle_, data, size, nullptr, &records.write)) {
+                error = CallOutcome(socket->handle_, &records.write, &written);
+            } else {
+                error = GetLastError();
+                if (error == ERROR_IO_PENDING) {
+                    CancelIfClosed(socket, &records.write);
+                    return true;
                 }
+                KX_LOG_AT(common::kLogError, kLogSource, kLogLine)
+                    << "WriteFile failed, error = " << static_cast<int>(error) << ".";
             }
         }
         if (!socket->OnWriteComplete(error, written)) return false;
