@@ -34,7 +34,9 @@ class NamedPipeSocket;
 //    blocking. A read that fills its buffer goes on into fresh buffers linked behind it for the
 //    bytes already waiting (256 KiB in all at most); a write gathers up to 16 buffers.
 // A request whose socket is closed by the time the thread takes it is not issued: it ends as
-// a failed read or write with 0 bytes.
+// a failed read or write with 0 bytes. No pipe call is made under the socket's lock, which
+// Receive and Send take on other threads; a Windows call left outstanding is cancelled when
+// the socket was closed before it was made.
 // Threads: AddPipe on any thread; everything else on the reader thread. The shared record's
 // lock guards the pending requests, the wake object, its signalled flag, the waiting flag and
 // the stop flag; it is never held while a socket's lock is taken.
