@@ -61,9 +61,12 @@ struct PipeIo {
     // Reports the socket's outstanding write once it has ended and writes what is queued
     // behind it. True while a write of the socket is outstanding.
     static bool FinishWrite(NamedPipeSocket* socket);
-    // Cancels `call`, left outstanding, when the socket was closed meanwhile: calls are made
-    // without the socket's lock, so Close's cancel may have come before the call.
-    static void CancelIfClosed(NamedPipeSocket* socket, OVERLAPPED* call);
+    // The outcome of a pipe call just made on `call`, given what ReadFile or WriteFile returned:
+    // ERROR_IO_PENDING while the call is outstanding, else 0 or the error, with the byte count.
+    // Calls are made without the socket's lock, so Close's cancel may have come before the call:
+    // an outstanding call of a socket closed meanwhile is cancelled here.
+    static DWORD MadeCallOutcome(NamedPipeSocket* socket, BOOL ended, OVERLAPPED* call,
+                                 DWORD* count);
     // The records of the socket's calls.
     static SocketIoRecords& Records(NamedPipeSocket* socket) {
         return IoRecords(socket->platform_);
@@ -87,14 +90,12 @@ bool PipeIo::IssueRead(const NamedPipeReceiveLoop::PipeData& request) {
     DWORD count = 0;
     if (size != 0) {
         SocketIoRecords& records = Records(socket);
-        if (ReadFile(request.handle, records.readRegion->bytes, size, nullptr, &records.read)) {
-            error = CallOutcome(request.handle, &records.read, &count);
-        } else {
-            error = GetLastError();
-            if (error == ERROR_IO_PENDING) {
-                CancelIfClosed(socket, &records.read);
-                return true;
-            }
+        error = MadeCallOutcome(
+            socket,
+            ReadFile(request.handle, records.readRegion->bytes, size, nullptr, &records.read),
+            &records.read, &count);
+        if (error == ERROR_IO_PENDING) return true;
+        if (error != 0) {
             // The line that names a read that could not be started, whatever call starts it.
             KX_LOG_AT(common::kLogError, kLogSource, kLogLine)
                 << "ReadFileEx failed, error = " << static_cast<int>(error) << ".";
@@ -104,9 +105,15 @@ bool PipeIo::IssueRead(const NamedPipeReceiveLoop::PipeData& request) {
     return false;
 }
 
-void PipeIo::CancelIfClosed(NamedPipeSocket* socket, OVERLAPPED* call) {
-    ScopedLock guard(&socket->lock_);
-    if (socket->IsClosed()) CancelIoEx(socket->handle_, call);
+DWORD PipeIo::MadeCallOutcome(NamedPipeSocket* socket, BOOL ended, OVERLAPPED* call, DWORD* count) {
+    if (ended) return CallOutcome(socket->handle_, call, count);
+    *count = 0;
+    const DWORD error = GetLastError();
+    if (error == ERROR_IO_PENDING) {
+        ScopedLock guard(&socket->lock_);
+        if (socket->IsClosed()) CancelIoEx(socket->handle_, call);
+    }
+    return error;
 }
 
 bool PipeIo::FinishRead(NamedPipeSocket* socket) {
@@ -180,14 +187,11 @@ bool PipeIo::WriteQueued(NamedPipeSocket* socket) {
         // needs no lock.
         if (data != nullptr) {
             SocketIoRecords& records = Records(socket);
-            if (WriteFile(socket->handle_, data, size, nullptr, &records.write)) {
-                error = CallOutcome(socket->handle_, &records.write, &written);
-            } else {
-                error = GetLastError();
-                if (error == ERROR_IO_PENDING) {
-                    CancelIfClosed(socket, &records.write);
-                    return true;
-                }
+            error = MadeCallOutcome(socket,
+                                    WriteFile(socket->handle_, data, size, nullptr, &records.write),
+                                    &records.write, &written);
+            if (error == ERROR_IO_PENDING) return true;
+            if (error != 0) {
                 KX_LOG_AT(common::kLogError, kLogSource, kLogLine)
                     << "WriteFile failed, error = " << static_cast<int>(error) << ".";
             }
