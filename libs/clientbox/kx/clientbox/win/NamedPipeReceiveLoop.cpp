@@ -41,9 +41,9 @@ DWORD CallOutcome(HANDLE handle, OVERLAPPED* call, DWORD* count) {
 // Reads and writes are overlapped calls whose end sets an event of their socket; a call that the
 // pipe completes at once is reported at once. No call is made under the socket's lock: under an
 // emulation layer each is a round trip to its server, which Receive and Send on other threads
-// would otherwise wait for. No completion routines: under an emulation layer
-// delivering one costs server calls of its own on top of the call's, one of the wake-ups that
-// make the round-trip time.
+// would otherwise wait for. No completion routines: under an emulation layer delivering one
+// costs server calls of its own on top of the call's, one of the wake-ups that make the
+// round-trip time.
 struct PipeIo {
     // Issues the read of `request` into the socket's read region. True when the read is left
     // outstanding, for FinishRead; a read that ends at once is reported at once, and a socket
@@ -157,36 +157,32 @@ bool PipeIo::WriteQueued(NamedPipeSocket* socket) {
     for (;;) {
         DWORD error = ERROR_OPERATION_ABORTED;
         DWORD written = 0;
-        const unsigned char* data = nullptr;
-        unsigned size = 0;
+        NamedPipeSocket::Region regions[kMaxWriteRegions];
+        unsigned count = 0;
         {
             ScopedLock guard(&socket->lock_);
-            NamedPipeSocket::Region regions[kMaxWriteRegions];
-            unsigned count = 0;
             if (socket->IsClosed()) {
                 // Ends as aborted, below.
             } else if ((count = socket->NextWriteRegions(regions, kMaxWriteRegions)) == 0) {
                 error = 0;
-            } else {
-                // One region goes out as it is; several are copied together, which costs far
-                // less than a pipe call each.
-                data = regions[0].data;
-                size = regions[0].count;
-                if (count > 1) {
-                    unsigned char* gathered = Records(socket).writeRegion->bytes;
-                    size = 0;
-                    for (unsigned i = 0; i < count; ++i) {
-                        memcpy(gathered + size, regions[i].data, regions[i].count);
-                        size += regions[i].count;
-                    }
-                    data = gathered;
-                }
             }
         }
-        // The bytes belong to the write being made, which only this thread ends, so the call
-        // needs no lock.
-        if (data != nullptr) {
+        // The bytes belong to the write being made, which only this thread ends, so they are
+        // gathered and written without the lock.
+        if (count != 0) {
             SocketIoRecords& records = Records(socket);
+            // One region goes out as it is; several are copied together, which costs far less
+            // than a pipe call each.
+            const unsigned char* data = regions[0].data;
+            unsigned size = regions[0].count;
+            if (count > 1) {
+                size = 0;
+                for (unsigned i = 0; i < count; ++i) {
+                    memcpy(records.writeRegion->bytes + size, regions[i].data, regions[i].count);
+                    size += regions[i].count;
+                }
+                data = records.writeRegion->bytes;
+            }
             error = MadeCallOutcome(socket,
                                     WriteFile(socket->handle_, data, size, nullptr, &records.write),
                                     &records.write, &written);
