@@ -1,6 +1,7 @@
 #include "kx/common/CriticalSection.h"
 
 #include <pthread.h>
+#include <unistd.h>
 
 #include <new>
 
@@ -15,6 +16,16 @@ pthread_mutex_t* Platform(unsigned char* storage) {
     static_assert(sizeof(pthread_mutex_t) <= 64 && alignof(pthread_mutex_t) <= 8,
                   "pthread_mutex_t must fit the lock's platform storage");
     return reinterpret_cast<pthread_mutex_t*>(storage);
+}
+
+// Tells the processor that this is a spin-wait: it saves power and lets the other hardware
+// thread of the core run.
+inline void PauseProcessor() {
+#if defined(__i386__) || defined(__x86_64__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    __asm__ __volatile__("yield");
+#endif
 }
 
 }  // namespace
@@ -32,9 +43,13 @@ void CriticalSection::DeletePlatform() {
 }
 
 void CriticalSection::EnterPlatform() {
-    if (pthread_mutex_trylock(Platform(platform_)) != 0) {
-        KX_CHECK(pthread_mutex_lock(Platform(platform_)) == 0);
+    // On one CPU the holder cannot let go while this thread spins.
+    static const unsigned spins = sysconf(_SC_NPROCESSORS_ONLN) > 1 ? kSpinCount : 0;
+    for (unsigned attempt = 0; attempt <= spins; ++attempt) {
+        if (pthread_mutex_trylock(Platform(platform_)) == 0) return;
+        PauseProcessor();
     }
+    KX_CHECK(pthread_mutex_lock(Platform(platform_)) == 0);
 }
 
 void CriticalSection::LeavePlatform() {

@@ -16,7 +16,8 @@ CRITICAL_SECTION* Platform(unsigned char* storage) {
 }  // namespace
 
 void CriticalSection::InitializePlatform() {
-    InitializeCriticalSection(Platform(platform_));
+    // Windows spins only on a machine of more than one CPU.
+    InitializeCriticalSectionAndSpinCount(Platform(platform_), kSpinCount);
 }
 
 void CriticalSection::DeletePlatform() {
