@@ -31,8 +31,8 @@ class NamedPipeSocket;
 //    what the rate depends on where each call is a kernel or server round trip.
 //  - POSIX: poll() over the descriptors with a request (readable for reads, writable for
 //    writes) plus the read end of a wake pipe; ready descriptors are read or written without
-//    blocking. A read that fills its buffer goes on into fresh buffers linked behind it for the
-//    bytes already waiting (256 KiB in all at most); a write gathers up to 16 buffers.
+//    blocking. A read offers its buffer and the empty buffers the thread keeps linked behind
+//    it (256 KiB in all) in one call; a write gathers up to 16 buffers.
 // A request whose socket is closed by the time the thread takes it is not issued: it ends as
 // a failed read or write with 0 bytes. No pipe call is made under the socket's lock, which
 // Receive and Send take on other threads; a Windows call left outstanding is cancelled when

@@ -3,7 +3,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -36,59 +35,78 @@ using Requests = HybridArray<NamedPipeReceiveLoop::PipeData, 0>;
 // one buffer and one call.
 constexpr unsigned kMaxBuffersPerRead = 64;
 
-// Called when the request's buffer came back full: links fresh buffers behind it for the bytes
-// that are already waiting (up to kMaxBuffersPerRead in all) and reads them in one call.
-// Returns the byte count read into them; buffers left empty are unlinked again.
-unsigned ReadWaitingBytes(const NamedPipeReceiveLoop::PipeData& request, int descriptor) {
-    int waiting = 0;
-    if (ioctl(descriptor, FIONREAD, &waiting) != 0 || waiting <= 0) return 0;
-    iovec regions[kMaxBuffersPerRead - 1];
-    unsigned count = 0;
-    std::size_t room = 0;
-    Buffer* last = request.buffer.Get();
-    while (count < kMaxBuffersPerRead - 1 && room < static_cast<std::size_t>(waiting)) {
-        SharedPtr<Buffer> next(new Buffer);
-        unsigned char* region;
-        regions[count].iov_len = next->GetWriteRegion(&region);
-        regions[count].iov_base = region;
-        room += regions[count].iov_len;
-        ++count;
-        last->SetNext(next);
-        last = next.Get();
+// Empty buffers the reader thread keeps from one read to the next and links behind a read's
+// own buffer, so that every read offers 256 KiB in one call without first asking how much is
+// waiting. The spares the bytes reached go with the read; the others wait for the next one,
+// of any socket. They form a chain of their own, so lending and taking them back touches
+// only the links at their ends.
+class SpareBuffers {
+public:
+    SpareBuffers() : tail_(nullptr), count_(0) {}
+
+    // Tops the spares up to kMaxBuffersPerRead - 1, links them behind `first` and points
+    // `regions` at the free region of each buffer of the chain; returns the region count.
+    unsigned Lend(Buffer* first, iovec* regions) {
+        while (count_ < kMaxBuffersPerRead - 1) {
+            SharedPtr<Buffer> more(new Buffer);
+            if (head_) {
+                tail_->SetNext(more);
+            } else {
+                head_ = more;
+            }
+            tail_ = more.Get();
+            ++count_;
+        }
+        first->SetNext(head_);
+        unsigned count = 0;
+        for (Buffer* buffer = first; buffer != nullptr; buffer = buffer->GetNext().Get()) {
+            unsigned char* region;
+            regions[count].iov_len = buffer->GetWriteRegion(&region);
+            regions[count].iov_base = region;
+            ++count;
+        }
+        return count;
     }
+
+    // Unlinks the spares that `received` bytes did not reach from the chain behind `first`.
+    void TakeBack(Buffer* first, unsigned received) {
+        Buffer* last = first;
+        for (unsigned filled = first->Remaining(); filled < received; filled += Buffer::kSize) {
+            last = last->GetNext().Get();
+            --count_;
+        }
+        head_ = last->GetNext();
+        last->SetNext(SharedPtr<Buffer>());
+        if (!head_) tail_ = nullptr;
+    }
+
+private:
+    SharedPtr<Buffer> head_;
+    Buffer* tail_;
+    unsigned count_;
+};
+
+// Reads what a readable descriptor holds into the request's buffer and the spares linked
+// behind it, and reports the outcome to its socket. False when nothing could be read yet; the
+// request then stays.
+bool TryRead(const NamedPipeReceiveLoop::PipeData& request, SpareBuffers* spares) {
+    Buffer* first = request.buffer.Get();
+    const int descriptor = PipeDescriptor(request.handle);
+    iovec regions[kMaxBuffersPerRead];
     msghdr message = {};
     message.msg_iov = regions;
-    message.msg_iovlen = count;
+    message.msg_iovlen = spares->Lend(first, regions);
     const ssize_t received = recvmsg(descriptor, &message, MSG_DONTWAIT);
-    // What could not be read now (or a failure) is met by the next read.
-    const unsigned taken = received > 0 ? static_cast<unsigned>(received) : 0;
-    Buffer* kept = request.buffer.Get();
-    for (unsigned filled = 0; filled < taken; filled += Buffer::kSize) {
-        kept = kept->GetNext().Get();
-    }
-    kept->SetNext(SharedPtr<Buffer>());
-    return taken;
-}
-
-// Reads what a readable descriptor holds into the request's buffer (and, when that comes back
-// full, into buffers linked behind it) and reports the outcome to its socket. False when
-// nothing could be read yet; the request then stays.
-bool TryRead(const NamedPipeReceiveLoop::PipeData& request) {
-    unsigned char* region;
-    const unsigned size = request.buffer->GetWriteRegion(&region);
-    const int descriptor = PipeDescriptor(request.handle);
-    const ssize_t received = recv(descriptor, region, size, MSG_DONTWAIT);
+    const int error = errno;
+    spares->TakeBack(first, received > 0 ? static_cast<unsigned>(received) : 0);
     if (received > 0) {
-        unsigned count = static_cast<unsigned>(received);
-        if (count == size) count += ReadWaitingBytes(request, descriptor);
-        request.socket->OnReadComplete(0, count);
+        request.socket->OnReadComplete(0, static_cast<unsigned>(received));
         return true;
     }
     if (received == 0) {
         request.socket->OnReadComplete(kEndOfStream, 0);
         return true;
     }
-    const int error = errno;
     if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) return false;
     KX_LOG(common::kLogError) << "recv failed, error = " << error << ".";
     request.socket->OnReadComplete(static_cast<unsigned>(error), 0);
@@ -171,6 +189,7 @@ void NamedPipeReceiveLoop::SharedData::ResetWake() {
 void NamedPipeReceiveLoop::ThreadMain(SharedPtr<SharedData> shared) {
     Requests active;
     Requests taken;
+    SpareBuffers spares;
     HybridArray<pollfd, 16> descriptors;
     shared->BecomeReaderThread();
     while (!shared->IsStopped()) {
@@ -218,7 +237,8 @@ void NamedPipeReceiveLoop::ThreadMain(SharedPtr<SharedData> shared) {
         for (unsigned i = 0; i < active.GetCount(); ++i) {
             const PipeData& request = active.At(i);
             const bool ready = descriptors.At(i + 1).revents != 0;
-            if (ready && (request.kind == kRead ? TryRead(request) : PipeIo::TryWrite(request))) {
+            if (ready &&
+                (request.kind == kRead ? TryRead(request, &spares) : PipeIo::TryWrite(request))) {
                 continue;
             }
             if (kept != i) active.At(kept) = active.At(i);
