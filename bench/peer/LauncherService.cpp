@@ -163,10 +163,11 @@ bool LauncherService::SendReadParts(const wire::ReadSavegameReq& read) {
         const ReadPartFrame frame(request_.requestid(), done, size, last);
         // One write call per frame, as the raw stream writes one per part: where pipes take no
         // gathered writes, three calls would bring the library one piece of a part per read.
-        frame_.assign(reinterpret_cast<const char*>(frame.head), frame.headSize);
-        frame_.append(reinterpret_cast<const char*>(savegame_ + start + done), size);
-        frame_.append(reinterpret_cast<const char*>(frame.tail), frame.tailSize);
-        if (!channel_->WriteAll(frame_.data(), frame_.size())) return false;
+        // Where they do, the data goes out from the image, as the raw stream's parts do.
+        const testing::PipeEnd::Piece pieces[] = {{frame.head, frame.headSize},
+                                                  {savegame_ + start + done, size},
+                                                  {frame.tail, frame.tailSize}};
+        if (!channel_->WriteAllGathered(pieces, 3)) return false;
         done += size;
         if (last) return true;
     }

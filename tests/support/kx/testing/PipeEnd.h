@@ -37,6 +37,19 @@ public:
     // it takes, as a launcher's write does.
     bool WriteAll(const void* data, std::size_t size);
 
+    // One piece of a gathered write.
+    struct Piece {
+        const void* data;
+        std::size_t size;
+    };
+    // The most pieces one gathered write takes.
+    static constexpr std::size_t kMaxPieces = 8;
+    // Writes the `count` (<= kMaxPieces) pieces in order, as WriteAll writes them joined; false
+    // when the other end is gone or `count` is too large. POSIX gathers them in one call from
+    // where they lie. Windows pipes take no gathered writes, so there they are joined in a
+    // region of this end's first and written in one call, which a reader then gets whole.
+    bool WriteAllGathered(const Piece* pieces, std::size_t count);
+
     // Reads at most `size` (> 0) bytes, waiting up to `wait` for the first: the count read, 0
     // at end of stream or on failure, -1 when nothing arrived within `wait`.
     long ReadSome(void* buffer, std::size_t size, Wait wait);
@@ -57,6 +70,8 @@ private:
     // Windows: the manual-reset events of reads and of writes.
     intptr_t readEvent_ = 0;
     intptr_t writeEvent_ = 0;
+    // Windows: the region that a gathered write joins its pieces in.
+    std::string gathered_;
 };
 
 // Connects to pipe `name` in the library's pipe namespace, the way a game's client opens it

@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -28,6 +29,36 @@ bool PipeEnd::WriteAll(const void* data, std::size_t size) {
         size -= static_cast<std::size_t>(sent);
     }
     return true;
+}
+
+bool PipeEnd::WriteAllGathered(const Piece* pieces, std::size_t count) {
+    if (count > kMaxPieces) return false;
+    iovec vectors[kMaxPieces];
+    for (std::size_t i = 0; i < count; ++i) {
+        vectors[i].iov_base = const_cast<void*>(pieces[i].data);
+        vectors[i].iov_len = pieces[i].size;
+    }
+    iovec* next = vectors;
+    std::size_t left = count;
+    for (;;) {
+        while (left > 0 && next->iov_len == 0) {
+            ++next;
+            --left;
+        }
+        if (left == 0) return true;
+        msghdr message = {};
+        message.msg_iov = next;
+        message.msg_iovlen = left;
+        const ssize_t sent = sendmsg(static_cast<int>(handle_), &message, MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent <= 0) return false;
+        // Past the pieces sent whole, into the one sent in part.
+        std::size_t done = static_cast<std::size_t>(sent);
+        for (; left > 0 && done >= next->iov_len; ++next, --left) done -= next->iov_len;
+        if (left == 0) return true;
+        next->iov_base = static_cast<char*>(next->iov_base) + done;
+        next->iov_len -= done;
+    }
 }
 
 long PipeEnd::ReadSome(void* buffer, std::size_t size, Wait wait) {

@@ -49,6 +49,15 @@ bool PipeEnd::WriteAll(const void* data, std::size_t size) {
     return true;
 }
 
+bool PipeEnd::WriteAllGathered(const Piece* pieces, std::size_t count) {
+    if (count > kMaxPieces) return false;
+    gathered_.clear();
+    for (std::size_t i = 0; i < count; ++i) {
+        gathered_.append(static_cast<const char*>(pieces[i].data), pieces[i].size);
+    }
+    return WriteAll(gathered_.data(), gathered_.size());
+}
+
 long PipeEnd::ReadSome(void* buffer, std::size_t size, Wait wait) {
     const HANDLE pipe = Handle(handle_);
     DWORD wanted = static_cast<DWORD>(size < kMaxCall ? size : kMaxCall);
