@@ -108,6 +108,43 @@ TEST(NamedPipeSocketTest, BytesTravelBothWaysInOrderWithTheirSignals) {
     connection.socket->Close();
 }
 
+// A read fills its own buffer and as many of the empty buffers linked behind it as its bytes
+// reach; the others are kept for later reads, of the same socket or another. Reads ending
+// just before, on and just past a buffer's end, on two sockets in turn, arrive whole and in
+// order, and no buffer of a received chain is empty.
+TEST(NamedPipeSocketTest, ReadsOfAnySizeArriveWholeInBuffersThatAllHoldBytes) {
+    PipeServer server(UniquePipeName());
+    Connection first(server);
+    Connection second(server);
+    ASSERT_TRUE(first.connected && second.connected);
+    const std::size_t sizes[] = {1, 4095, 4096, 4097, 3 * 4096, 63 * 4096 + 1, 64 * 4096, 300000};
+    unsigned seed = 20;
+    for (const std::size_t size : sizes) {
+        for (Connection* connection : {&first, &second}) {
+            const Bytes sent = Pattern(size, ++seed);
+            // Below the socket's bound of unread bytes: the write ends before anything is taken.
+            ASSERT_TRUE(connection->peer->WriteAll(sent.data(), sent.size()));
+            Bytes received;
+            unsigned emptyBuffers = 0;
+            ASSERT_TRUE(WaitUntil([&] {
+                const SharedPtr<Buffer> chain = connection->socket->Receive();
+                for (Buffer* buffer = chain.Get(); buffer != nullptr;
+                     buffer = buffer->GetNext().Get()) {
+                    const unsigned char* region;
+                    const unsigned count = buffer->GetReadRegion(&region);
+                    if (count == 0) ++emptyBuffers;
+                    received.insert(received.end(), region, region + count);
+                }
+                return received.size() >= size;
+            })) << size;
+            EXPECT_TRUE(received == sent) << size;
+            EXPECT_EQ(emptyBuffers, 0u) << size;
+        }
+    }
+    first.socket->Close();
+    second.socket->Close();
+}
+
 // Reads that join unread bytes are announced by the notification of those bytes, whose
 // handler takes them all; once Receive has taken them, the next read is announced again.
 TEST(NamedPipeSocketTest, ReadsJoiningUnreadBytesAreAnnouncedOnceAndReceivedAsOneChain) {

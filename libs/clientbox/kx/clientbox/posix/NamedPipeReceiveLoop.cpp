@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <string.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -38,17 +39,20 @@ constexpr unsigned kMaxBuffersPerRead = 64;
 // Empty buffers the reader thread keeps from one read to the next and links behind a read's
 // own buffer, so that every read offers 256 KiB in one call without first asking how much is
 // waiting. The spares the bytes reached go with the read; the others wait for the next one,
-// of any socket. They form a chain of their own, so lending and taking them back touches
-// only the links at their ends.
+// of any socket. They form a chain of their own, and their regions are kept beside them, so a
+// read that reaches none touches only the links at the chain's ends.
 class SpareBuffers {
 public:
     SpareBuffers() : tail_(nullptr), count_(0) {}
 
-    // Tops the spares up to kMaxBuffersPerRead - 1, links them behind `first` and points
-    // `regions` at the free region of each buffer of the chain; returns the region count.
-    unsigned Lend(Buffer* first, iovec* regions) {
+    // Tops the spares up to kMaxBuffersPerRead - 1 and links them behind `first`. Returns the
+    // free regions of `first` and of the spares, in chain order; `count` is set to theirs.
+    iovec* Lend(Buffer* first, unsigned* count) {
+        unsigned char* region;
         while (count_ < kMaxBuffersPerRead - 1) {
             SharedPtr<Buffer> more(new Buffer);
+            regions_[count_ + 1].iov_len = more->GetWriteRegion(&region);
+            regions_[count_ + 1].iov_base = region;
             if (head_) {
                 tail_->SetNext(more);
             } else {
@@ -58,32 +62,34 @@ public:
             ++count_;
         }
         first->SetNext(head_);
-        unsigned count = 0;
-        for (Buffer* buffer = first; buffer != nullptr; buffer = buffer->GetNext().Get()) {
-            unsigned char* region;
-            regions[count].iov_len = buffer->GetWriteRegion(&region);
-            regions[count].iov_base = region;
-            ++count;
-        }
-        return count;
+        regions_[0].iov_len = first->GetWriteRegion(&region);
+        regions_[0].iov_base = region;
+        *count = count_ + 1;
+        return regions_;
     }
 
-    // Unlinks the spares that `received` bytes did not reach from the chain behind `first`.
+    // Unlinks the spares that `received` bytes did not reach from the chain behind `first`,
+    // which Lend last lent them to.
     void TakeBack(Buffer* first, unsigned received) {
         Buffer* last = first;
-        for (unsigned filled = first->Remaining(); filled < received; filled += Buffer::kSize) {
+        unsigned reached = 0;
+        for (std::size_t filled = regions_[0].iov_len; filled < received; filled += Buffer::kSize) {
             last = last->GetNext().Get();
-            --count_;
+            ++reached;
         }
         head_ = last->GetNext();
         last->SetNext(SharedPtr<Buffer>());
         if (!head_) tail_ = nullptr;
+        count_ -= reached;
+        memmove(regions_ + 1, regions_ + 1 + reached, count_ * sizeof(iovec));
     }
 
 private:
     SharedPtr<Buffer> head_;
     Buffer* tail_;
     unsigned count_;
+    // The first read's region, then the spares' regions in chain order.
+    iovec regions_[kMaxBuffersPerRead];
 };
 
 // Reads what a readable descriptor holds into the request's buffer and the spares linked
@@ -92,10 +98,10 @@ private:
 bool TryRead(const NamedPipeReceiveLoop::PipeData& request, SpareBuffers* spares) {
     Buffer* first = request.buffer.Get();
     const int descriptor = PipeDescriptor(request.handle);
-    iovec regions[kMaxBuffersPerRead];
+    unsigned regionCount;
     msghdr message = {};
-    message.msg_iov = regions;
-    message.msg_iovlen = spares->Lend(first, regions);
+    message.msg_iov = spares->Lend(first, &regionCount);
+    message.msg_iovlen = regionCount;
     const ssize_t received = recvmsg(descriptor, &message, MSG_DONTWAIT);
     const int error = errno;
     spares->TakeBack(first, received > 0 ? static_cast<unsigned>(received) : 0);
