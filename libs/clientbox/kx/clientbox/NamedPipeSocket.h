@@ -20,8 +20,8 @@ struct PipeIo;
 
 // The client end of a local pipe (see OpenNamedPipe). All I/O runs on the process-wide I/O
 // thread of NamedPipeReceiveLoop. Reads go one at a time, each into a fresh pooled buffer (and,
-// for a read that brings more, fresh buffers linked behind it) that becomes a link of the
-// incoming chain as it is; once kMaxIncomingBytes are unread, reading pauses until Receive
+// for a read that brings more, empty buffers the I/O thread links behind it) that becomes a link of
+// the incoming chain as it is; once kMaxIncomingBytes are unread, reading pauses until Receive
 // takes them. Send only queues its chain and returns at once: the
 // I/O thread writes the queue out, chains whole and in order (in the units of OutgoingChains),
 // so no caller ever waits for the peer.
