@@ -19,16 +19,8 @@ PipeEnd::~PipeEnd() {
 }
 
 bool PipeEnd::WriteAll(const void* data, std::size_t size) {
-    const char* next = static_cast<const char*>(data);
-    while (size > 0) {
-        // MSG_NOSIGNAL: a vanished reader must not kill the writer.
-        const ssize_t sent = send(static_cast<int>(handle_), next, size, MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR) continue;
-        if (sent <= 0) return false;
-        next += sent;
-        size -= static_cast<std::size_t>(sent);
-    }
-    return true;
+    const Piece whole = {data, size};
+    return WriteAllGathered(&whole, 1);
 }
 
 bool PipeEnd::WriteAllGathered(const Piece* pieces, std::size_t count) {
@@ -40,24 +32,23 @@ bool PipeEnd::WriteAllGathered(const Piece* pieces, std::size_t count) {
     }
     iovec* next = vectors;
     std::size_t left = count;
-    for (;;) {
-        while (left > 0 && next->iov_len == 0) {
-            ++next;
-            --left;
-        }
-        if (left == 0) return true;
-        msghdr message = {};
-        message.msg_iov = next;
-        message.msg_iovlen = left;
-        const ssize_t sent = sendmsg(static_cast<int>(handle_), &message, MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR) continue;
-        if (sent <= 0) return false;
-        // Past the pieces sent whole, into the one sent in part.
-        std::size_t done = static_cast<std::size_t>(sent);
+    for (std::size_t done = 0;;) {
+        // Past the pieces sent whole (and empty ones), into the one sent in part.
         for (; left > 0 && done >= next->iov_len; ++next, --left) done -= next->iov_len;
         if (left == 0) return true;
         next->iov_base = static_cast<char*>(next->iov_base) + done;
         next->iov_len -= done;
+        msghdr message = {};
+        message.msg_iov = next;
+        message.msg_iovlen = left;
+        // MSG_NOSIGNAL: a vanished reader must not kill the writer.
+        const ssize_t sent = sendmsg(static_cast<int>(handle_), &message, MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) {
+            done = 0;
+            continue;
+        }
+        if (sent <= 0) return false;
+        done = static_cast<std::size_t>(sent);
     }
 }
 
