@@ -166,8 +166,7 @@ bool PipeIo::PumpWrites(NamedPipeSocket* socket) {
             // The call has ended, so this only takes its outcome. The handle stays open while
             // the socket writes.
             DWORD error = CallOutcome(socket->handle_, &oldest.record, &written);
-            records.oldestWrite = (records.oldestWrite + 1) % SocketIoRecords::kMaxWritesOut;
-            --records.writesOut;
+            records.RetireOldestWrite();
             // The later writes carry the bytes right behind this one's: a short write would
             // leave a gap in the stream.
             if (error == 0 && written != oldest.size && records.writesOut != 0) {
@@ -175,21 +174,16 @@ bool PipeIo::PumpWrites(NamedPipeSocket* socket) {
             }
             if (!socket->OnWriteComplete(error, written, records.writesOut != 0)) return false;
         }
-        // With none outstanding, the first call is used again: a socket whose writes end at
-        // once gathers into one region only.
-        if (records.writesOut == 0) records.oldestWrite = 0;
         if (records.writesOut == SocketIoRecords::kMaxWritesOut) return true;
-        DWORD skip = 0;
-        for (unsigned i = 0; i < records.writesOut; ++i) {
-            skip += records.WriteInOrder(i).size;
-        }
         NamedPipeSocket::Region regions[kMaxWriteRegions];
         unsigned count = 0;
         bool closed;
         {
             ScopedLock guard(&socket->lock_);
             closed = socket->IsClosed();
-            if (!closed) count = socket->NextWriteRegions(regions, kMaxWriteRegions, skip);
+            if (!closed) {
+                count = socket->NextWriteRegions(regions, kMaxWriteRegions, records.BytesOut());
+            }
         }
         DWORD error = closed ? ERROR_OPERATION_ABORTED : 0;
         if (count != 0 && IssueWrite(socket, regions, count, &error)) continue;

@@ -58,6 +58,18 @@ struct SocketIoRecords {
     WriteCall& WriteInOrder(unsigned order) {
         return writes[(oldestWrite + order) % kMaxWritesOut];
     }
+    // The bytes of the outstanding writes.
+    DWORD BytesOut() {
+        DWORD bytes = 0;
+        for (unsigned i = 0; i < writesOut; ++i) bytes += WriteInOrder(i).size;
+        return bytes;
+    }
+    // Lets go of the oldest outstanding write, once reported. With none left outstanding, the
+    // first call is used again: a socket whose writes end at once gathers into one region only.
+    void RetireOldestWrite() {
+        --writesOut;
+        oldestWrite = writesOut == 0 ? 0 : (oldestWrite + 1) % kMaxWritesOut;
+    }
 };
 
 // The records kept in a socket's platform storage.
