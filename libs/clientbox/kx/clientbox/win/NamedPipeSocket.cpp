@@ -1,5 +1,6 @@
 #include "kx/clientbox/NamedPipeSocket.h"
 
+#include <initializer_list>
 #include <new>
 
 #include "kx/clientbox/win/SocketIoRecords.h"
@@ -10,22 +11,20 @@ namespace clientbox {
 void NamedPipeSocket::InitializePlatform() {
     static_assert(sizeof(SocketIoRecords) <= kPlatformSize, "platform storage too small");
     SocketIoRecords* records = new (platform_) SocketIoRecords();
-    // Kept for the socket's life: an event call per record and socket, none per read or write.
+    // Kept for the socket's life: two event calls per socket, none per read or write.
     records->read.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    for (WriteCall& write : records->writes) {
-        write.record.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    }
+    records->write.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     records->readRegion = new ReadRegion;
+    records->writeRegion = new WriteRegion;
 }
 
 void NamedPipeSocket::DeletePlatform() {
     SocketIoRecords& records = IoRecords(platform_);
-    if (records.read.hEvent != nullptr) CloseHandle(records.read.hEvent);
-    for (WriteCall& write : records.writes) {
-        if (write.record.hEvent != nullptr) CloseHandle(write.record.hEvent);
-        delete write.region;
+    for (HANDLE event : {records.read.hEvent, records.write.hEvent}) {
+        if (event != nullptr) CloseHandle(event);
     }
     delete records.readRegion;
+    delete records.writeRegion;
     records.~SocketIoRecords();
 }
 
