@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -228,6 +229,42 @@ TEST(NamedPipeSocketTest, WriteWaitsForASlowPeerWithAReadOutstanding) {
     peer.join();
     EXPECT_EQ(atPeer, Pattern(size, 6));
     EXPECT_EQ(ReceiveBytes(connection.socket.Get(), 2), Bytes({'o', 'k'}));
+    EXPECT_FALSE(connection.socket->IsClosed());
+    connection.socket->Close();
+}
+
+// Frames queued together go out in several writes outstanding at once on Windows: the rest of
+// a chain larger than one write, the next chain behind a chain wholly being written, small
+// chains joined into one write. A peer that starts reading late, in pieces that match none of
+// them, gets every byte once and in order.
+TEST(NamedPipeSocketTest, ChainsQueuedTogetherArriveInOrderBehindASlowPeer) {
+    PipeServer server(UniquePipeName());
+    Connection connection(server);
+    ASSERT_TRUE(connection.connected);
+    const std::vector<std::vector<unsigned>> chains = {{4},
+                                                       std::vector<unsigned>(300, 4096),
+                                                       {4},
+                                                       {4096, 100, 4096},
+                                                       {17},
+                                                       {4},
+                                                       std::vector<unsigned>(256, 4096),
+                                                       {4},
+                                                       std::vector<unsigned>(20, 4096)};
+    Bytes expected;
+    for (std::size_t i = 0; i < chains.size(); ++i) {
+        SharedPtr<Buffer> chain = MakeChain(chains[i], static_cast<unsigned>(i));
+        const Bytes bytes = ChainBytes(chain);
+        expected.insert(expected.end(), bytes.begin(), bytes.end());
+        connection.socket->Send(chain);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    Bytes atPeer(expected.size());
+    for (std::size_t done = 0; done < atPeer.size();) {
+        const std::size_t piece = std::min<std::size_t>(70000, atPeer.size() - done);
+        ASSERT_TRUE(connection.peer->ReadExact(atPeer.data() + done, piece, kPatience));
+        done += piece;
+    }
+    EXPECT_EQ(atPeer, expected);
     EXPECT_FALSE(connection.socket->IsClosed());
     connection.socket->Close();
 }

@@ -115,20 +115,29 @@ void NamedPipeSocket::OnReadComplete(unsigned error, unsigned count) {
     EndIoIfIdle(guard);
 }
 
-unsigned NamedPipeSocket::NextWriteRegions(Region* regions, unsigned capacity) {
+unsigned NamedPipeSocket::NextWriteRegions(Region* regions, unsigned capacity, unsigned skip) {
     KX_CHECK(lock_.IsHeldByCurrentThread());
     if (!writeChain_ && !outgoing_.IsEmpty()) writeChain_ = outgoing_.TakeNext();
     unsigned count = 0;
-    for (Buffer* buffer = writeChain_.Get(); buffer != nullptr && count < capacity;
-         buffer = buffer->GetNext().Get()) {
+    Buffer* tail = nullptr;
+    for (Buffer* buffer = writeChain_.Get(); count < capacity; buffer = buffer->GetNext().Get()) {
+        if (buffer == nullptr) {
+            // Every byte taken is being written: a further write carries the next unit.
+            if (count != 0 || tail == nullptr || outgoing_.IsEmpty()) break;
+            tail->SetNext(outgoing_.TakeNext());
+            buffer = tail->GetNext().Get();
+        }
         const unsigned char* region;
         const unsigned size = buffer->GetReadRegion(&region);
-        if (size != 0) regions[count++] = Region{region, size};
+        const unsigned skipped = skip < size ? skip : size;
+        skip -= skipped;
+        if (size != skipped) regions[count++] = Region{region + skipped, size - skipped};
+        tail = buffer;
     }
     return count;
 }
 
-bool NamedPipeSocket::OnWriteComplete(unsigned error, unsigned count) {
+bool NamedPipeSocket::OnWriteComplete(unsigned error, unsigned count, bool laterWriteOut) {
     ScopedLock guard(&lock_);
     if (error == 0 && !IsClosed()) {
         // Consume what went out, releasing each buffer once it is written (or was empty).
@@ -145,6 +154,7 @@ bool NamedPipeSocket::OnWriteComplete(unsigned error, unsigned count) {
         return false;
     }
     Close();
+    if (laterWriteOut) return true;
     writeChain_.Reset();
     writing_ = false;
     EndIoIfIdle(guard);

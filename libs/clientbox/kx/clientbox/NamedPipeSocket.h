@@ -83,16 +83,20 @@ public:
         const unsigned char* data;
         unsigned count;
     };
-    // I/O thread only, lock held: points up to `capacity` regions at the next queued bytes to
-    // write, in order, and returns how many; 0 when nothing is queued. They never reach past
-    // the unit of OutgoingChains being written.
-    unsigned NextWriteRegions(Region* regions, unsigned capacity);
-    // I/O thread only: the write of the regions last handed out has ended with platform error
-    // `error` (0 for success) after `count` bytes went out. Returns true when bytes are left
-    // to write on the open socket. When none are, emits SignalSent; on a failure, closes the
-    // socket. Like OnReadComplete, may end the socket's I/O and destroy it: when this returns
-    // false, the caller must not touch the socket again.
-    bool OnWriteComplete(unsigned error, unsigned count);
+    // I/O thread only, lock held: points up to `capacity` regions at the queued bytes that
+    // follow the first `skip` ones (those of writes still outstanding), in order, and returns
+    // how many; 0 when there are none. They never reach past one unit of OutgoingChains: when
+    // the units taken are all being written, the next one is taken and linked behind them.
+    unsigned NextWriteRegions(Region* regions, unsigned capacity, unsigned skip);
+    // I/O thread only: the oldest outstanding write has ended with platform error `error` (0
+    // for success) after `count` bytes went out; `laterWriteOut` tells whether writes issued
+    // after it are still outstanding. Returns true when bytes are left to write, or to be
+    // reported, on the socket. When none are, emits SignalSent. A failure closes the socket
+    // (which cancels the later writes); the queue and the write cycle end with the report of
+    // the last outstanding write, since the later ones' bytes stay in use until then. Like
+    // OnReadComplete, may end the socket's I/O and destroy it: when this returns false, the
+    // caller must not touch the socket again.
+    bool OnWriteComplete(unsigned error, unsigned count, bool laterWriteOut = false);
 
 private:
     friend class NamedPipeReceiveLoop;
@@ -135,9 +139,9 @@ private:
     OutgoingChains outgoing_;
     // The unit of outgoing_ the I/O thread is writing out (I/O thread only).
     common::SharedPtr<Buffer> writeChain_;
-    // The platform's I/O records (Windows: read and write OVERLAPPED); each platform checks at
-    // compile time that they fit.
-    static constexpr unsigned kPlatformSize = 96;
+    // The platform's I/O records (Windows: the read's and the writes' OVERLAPPED); each
+    // platform checks at compile time that they fit.
+    static constexpr unsigned kPlatformSize = 200;
     alignas(8) unsigned char platform_[kPlatformSize];
 };
 

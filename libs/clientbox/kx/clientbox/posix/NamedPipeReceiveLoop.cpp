@@ -140,7 +140,7 @@ bool PipeIo::TryWrite(const NamedPipeReceiveLoop::PipeData& request) {
     {
         ScopedLock guard(&socket->lock_);
         closed = socket->IsClosed();
-        if (!closed) count = socket->NextWriteRegions(regions, kMaxWriteRegions);
+        if (!closed) count = socket->NextWriteRegions(regions, kMaxWriteRegions, 0);
     }
     // Reported unlocked: the report may end the socket.
     if (closed) return !socket->OnWriteComplete(kCancelled, 0);

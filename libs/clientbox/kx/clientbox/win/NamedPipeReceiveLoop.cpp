@@ -54,13 +54,16 @@ struct PipeIo {
     // Places the bytes of an ended read in the socket's read buffer and, as far as they reach,
     // in fresh buffers linked behind it, then reports the read.
     static void EndRead(NamedPipeSocket* socket, DWORD error, DWORD count);
-    // Writes the socket's queued bytes, piece after piece while the pipe takes each at once.
-    // True when a write is left outstanding, for FinishWrite; a socket closed meanwhile, or a
-    // failed write, ends the socket's write at once.
-    static bool WriteQueued(NamedPipeSocket* socket);
-    // Reports the socket's outstanding write once it has ended and writes what is queued
-    // behind it. True while a write of the socket is outstanding.
-    static bool FinishWrite(NamedPipeSocket* socket);
+    // Reports the socket's writes that have ended, oldest first, and issues writes of the
+    // bytes queued behind the outstanding ones while fewer than kMaxWritesOut are. True while
+    // a write is outstanding. Writes are reported in the order they were issued, which is the
+    // order the pipe takes them in; a failure closes the socket, and its write cycle ends with
+    // the report of the last outstanding write.
+    static bool PumpWrites(NamedPipeSocket* socket);
+    // Issues a write of `count` regions in the next free write call. False when it could not
+    // be issued: the error is then in `*error`.
+    static bool IssueWrite(NamedPipeSocket* socket, const NamedPipeSocket::Region* regions,
+                           unsigned count, DWORD* error);
     // The outcome of a pipe call just made on `call`, given what ReadFile or WriteFile returned:
     // ERROR_IO_PENDING while the call is outstanding, else 0 or the error, with the byte count.
     // Calls are made without the socket's lock, so Close's cancel may have come before the call:
@@ -153,58 +156,80 @@ void PipeIo::EndRead(NamedPipeSocket* socket, DWORD error, DWORD count) {
     socket->OnReadComplete(error, count);
 }
 
-bool PipeIo::WriteQueued(NamedPipeSocket* socket) {
+bool PipeIo::PumpWrites(NamedPipeSocket* socket) {
+    SocketIoRecords& records = Records(socket);
     for (;;) {
-        DWORD error = ERROR_OPERATION_ABORTED;
-        DWORD written = 0;
+        while (records.writesOut != 0) {
+            WriteCall& oldest = records.WriteInOrder(0);
+            if (!HasOverlappedIoCompleted(&oldest.record)) break;
+            DWORD written;
+            // The call has ended, so this only takes its outcome. The handle stays open while
+            // the socket writes.
+            DWORD error = CallOutcome(socket->handle_, &oldest.record, &written);
+            records.RetireOldestWrite();
+            // The later writes carry the bytes right behind this one's: a short write would
+            // leave a gap in the stream.
+            if (error == 0 && written != oldest.size && records.writesOut != 0) {
+                error = ERROR_WRITE_FAULT;
+            }
+            if (!socket->OnWriteComplete(error, written, records.writesOut != 0)) return false;
+        }
+        if (records.writesOut == SocketIoRecords::kMaxWritesOut) return true;
         NamedPipeSocket::Region regions[kMaxWriteRegions];
         unsigned count = 0;
+        bool closed;
         {
             ScopedLock guard(&socket->lock_);
-            if (socket->IsClosed()) {
-                // Ends as aborted, below.
-            } else if ((count = socket->NextWriteRegions(regions, kMaxWriteRegions)) == 0) {
-                error = 0;
+            closed = socket->IsClosed();
+            if (!closed) {
+                count = socket->NextWriteRegions(regions, kMaxWriteRegions, records.BytesOut());
             }
         }
-        // The bytes belong to the write being made, which only this thread ends, so they are
-        // gathered and written without the lock.
-        if (count != 0) {
-            SocketIoRecords& records = Records(socket);
-            // One region goes out as it is; several are copied together, which costs far less
-            // than a pipe call each.
-            const unsigned char* data = regions[0].data;
-            unsigned size = regions[0].count;
-            if (count > 1) {
-                size = 0;
-                for (unsigned i = 0; i < count; ++i) {
-                    memcpy(records.writeRegion->bytes + size, regions[i].data, regions[i].count);
-                    size += regions[i].count;
-                }
-                data = records.writeRegion->bytes;
-            }
-            error = MadeCallOutcome(socket,
-                                    WriteFile(socket->handle_, data, size, nullptr, &records.write),
-                                    &records.write, &written);
-            if (error == ERROR_IO_PENDING) return true;
-            if (error != 0) {
-                KX_LOG_AT(common::kLogError, kLogSource, kLogLine)
-                    << "WriteFile failed, error = " << static_cast<int>(error) << ".";
-            }
+        DWORD error = closed ? ERROR_OPERATION_ABORTED : 0;
+        if (count != 0 && IssueWrite(socket, regions, count, &error)) continue;
+        // The write cycle ends with the report of the last outstanding write; a write that
+        // could not be issued closes the socket, which cancels those.
+        if (records.writesOut != 0) {
+            if (error != 0 && !closed) socket->Close();
+            return true;
         }
-        if (!socket->OnWriteComplete(error, written)) return false;
+        if (!socket->OnWriteComplete(error, 0)) return false;
     }
 }
 
-bool PipeIo::FinishWrite(NamedPipeSocket* socket) {
-    OVERLAPPED& write = Records(socket).write;
-    if (!HasOverlappedIoCompleted(&write)) return true;
-    DWORD written;
-    // The write has ended, so this only takes its outcome. The handle stays open while the
-    // socket writes.
-    const DWORD error = CallOutcome(socket->handle_, &write, &written);
-    if (!socket->OnWriteComplete(error, written)) return false;
-    return WriteQueued(socket);
+bool PipeIo::IssueWrite(NamedPipeSocket* socket, const NamedPipeSocket::Region* regions,
+                        unsigned count, DWORD* error) {
+    SocketIoRecords& records = Records(socket);
+    WriteCall& call = records.WriteInOrder(records.writesOut);
+    // The bytes belong to the write being made, which only this thread ends, so they are
+    // gathered and written without the lock. One region goes out as it is; several are copied
+    // together, which costs far less than a pipe call each.
+    const unsigned char* data = regions[0].data;
+    call.size = regions[0].count;
+    if (count > 1) {
+        if (call.region == nullptr) call.region = new WriteRegion;
+        call.size = 0;
+        for (unsigned i = 0; i < count; ++i) {
+            memcpy(call.region->bytes + call.size, regions[i].data, regions[i].count);
+            call.size += regions[i].count;
+        }
+        data = call.region->bytes;
+    }
+    // A call that ended at once is reported like one that ends later, in its turn.
+    AcquireSRWLockExclusive(&records.issueLock);
+    *error = ERROR_OPERATION_ABORTED;
+    if (!socket->IsClosed()) {
+        *error =
+            WriteFile(socket->handle_, data, call.size, nullptr, &call.record) ? 0 : GetLastError();
+        if (*error == ERROR_IO_PENDING || *error == 0) ++records.writesOut;
+    }
+    ReleaseSRWLockExclusive(&records.issueLock);
+    if (*error == ERROR_IO_PENDING || *error == 0) return true;
+    if (*error != ERROR_OPERATION_ABORTED) {
+        KX_LOG_AT(common::kLogError, kLogSource, kLogLine)
+            << "WriteFile failed, error = " << static_cast<int>(*error) << ".";
+    }
+    return false;
 }
 
 namespace {
@@ -255,7 +280,7 @@ void NamedPipeReceiveLoop::ThreadMain(SharedPtr<SharedData> shared) {
         for (unsigned i = 0; i < outstanding.GetCount(); ++i) {
             const OutstandingCall call = outstanding.At(i);
             const bool pending = call.kind == kRead ? PipeIo::FinishRead(call.socket)
-                                                    : PipeIo::FinishWrite(call.socket);
+                                                    : PipeIo::PumpWrites(call.socket);
             if (pending) outstanding.At(kept++) = call;
         }
         outstanding.Truncate(kept);
@@ -265,7 +290,7 @@ void NamedPipeReceiveLoop::ThreadMain(SharedPtr<SharedData> shared) {
             for (unsigned i = 0; i < taken.GetCount(); ++i) {
                 const PipeData& request = taken.At(i);
                 const bool pending = request.kind == kRead ? PipeIo::IssueRead(request)
-                                                           : PipeIo::WriteQueued(request.socket);
+                                                           : PipeIo::PumpWrites(request.socket);
                 if (pending) outstanding.Add(OutstandingCall{request.socket, request.kind});
             }
             taken.Clear();
@@ -278,7 +303,8 @@ void NamedPipeReceiveLoop::ThreadMain(SharedPtr<SharedData> shared) {
         for (unsigned i = 0; i < outstanding.GetCount(); ++i) {
             const OutstandingCall& call = outstanding.At(i);
             SocketIoRecords& records = PipeIo::Records(call.socket);
-            const HANDLE event = call.kind == kRead ? records.read.hEvent : records.write.hEvent;
+            const HANDLE event =
+                call.kind == kRead ? records.read.hEvent : records.WriteInOrder(0).record.hEvent;
             if (event != nullptr && waited.GetCount() < MAXIMUM_WAIT_OBJECTS) {
                 waited.Add(event);
             } else {

@@ -1,6 +1,5 @@
 #include "kx/clientbox/NamedPipeSocket.h"
 
-#include <initializer_list>
 #include <new>
 
 #include "kx/clientbox/win/SocketIoRecords.h"
@@ -11,27 +10,37 @@ namespace clientbox {
 void NamedPipeSocket::InitializePlatform() {
     static_assert(sizeof(SocketIoRecords) <= kPlatformSize, "platform storage too small");
     SocketIoRecords* records = new (platform_) SocketIoRecords();
-    // Kept for the socket's life: two event calls per socket, none per read or write.
+    InitializeSRWLock(&records->issueLock);
+    // Kept for the socket's life: an event call per record and socket, none per read or write.
     records->read.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    records->write.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    for (WriteCall& write : records->writes) {
+        write.record.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    }
     records->readRegion = new ReadRegion;
-    records->writeRegion = new WriteRegion;
 }
 
 void NamedPipeSocket::DeletePlatform() {
     SocketIoRecords& records = IoRecords(platform_);
-    for (HANDLE event : {records.read.hEvent, records.write.hEvent}) {
-        if (event != nullptr) CloseHandle(event);
+    if (records.read.hEvent != nullptr) CloseHandle(records.read.hEvent);
+    for (WriteCall& write : records.writes) {
+        if (write.record.hEvent != nullptr) CloseHandle(write.record.hEvent);
+        delete write.region;
     }
     delete records.readRegion;
-    delete records.writeRegion;
     records.~SocketIoRecords();
 }
 
-// Cancels the outstanding read and write; their completions then end the socket's I/O. The
-// handle stays open for the I/O thread.
+// Cancels the outstanding read and writes; their completions then end the socket's I/O. The
+// handle stays open for the I/O thread. The writes go newest first, so that at no moment is a
+// write cancelled while one behind it can still go out.
 void NamedPipeSocket::CancelIo() {
+    SocketIoRecords& records = IoRecords(platform_);
+    AcquireSRWLockExclusive(&records.issueLock);
+    for (unsigned order = records.writesOut; order-- != 0;) {
+        CancelIoEx(handle_, &records.WriteInOrder(order).record);
+    }
     CancelIoEx(handle_, nullptr);
+    ReleaseSRWLockExclusive(&records.issueLock);
 }
 
 void NamedPipeSocket::ClosePipeHandle(PipeHandle handle) {
