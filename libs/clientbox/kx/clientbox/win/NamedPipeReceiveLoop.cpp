@@ -64,10 +64,11 @@ struct PipeIo {
     // be issued: the error is then in `*error`.
     static bool IssueWrite(NamedPipeSocket* socket, const NamedPipeSocket::Region* regions,
                            unsigned count, DWORD* error);
-    // The outcome of a pipe call just made on `call`, given what ReadFile or WriteFile returned:
-    // ERROR_IO_PENDING while the call is outstanding, else 0 or the error, with the byte count.
-    // Calls are made without the socket's lock, so Close's cancel may have come before the call:
-    // an outstanding call of a socket closed meanwhile is cancelled here.
+    // The outcome of a read just made on `call`, given what ReadFile returned: ERROR_IO_PENDING
+    // while the read is outstanding, else 0 or the error, with the byte count. Reads are made
+    // without the socket's lock, so Close's cancel may have come before the call: an
+    // outstanding read of a socket closed meanwhile is cancelled here. (Writes need no such
+    // look: they are issued under the socket's issue lock, which Close's cancel takes too.)
     static DWORD MadeCallOutcome(NamedPipeSocket* socket, BOOL ended, OVERLAPPED* call,
                                  DWORD* count);
     // The records of the socket's calls.
@@ -216,15 +217,17 @@ bool PipeIo::IssueWrite(NamedPipeSocket* socket, const NamedPipeSocket::Region* 
         data = call.region->bytes;
     }
     // A call that ended at once is reported like one that ends later, in its turn.
-    AcquireSRWLockExclusive(&records.issueLock);
+    bool issued = false;
     *error = ERROR_OPERATION_ABORTED;
+    AcquireSRWLockExclusive(&records.issueLock);
     if (!socket->IsClosed()) {
         *error =
             WriteFile(socket->handle_, data, call.size, nullptr, &call.record) ? 0 : GetLastError();
-        if (*error == ERROR_IO_PENDING || *error == 0) ++records.writesOut;
+        issued = *error == ERROR_IO_PENDING || *error == 0;
+        if (issued) ++records.writesOut;
     }
     ReleaseSRWLockExclusive(&records.issueLock);
-    if (*error == ERROR_IO_PENDING || *error == 0) return true;
+    if (issued) return true;
     if (*error != ERROR_OPERATION_ABORTED) {
         KX_LOG_AT(common::kLogError, kLogSource, kLogLine)
             << "WriteFile failed, error = " << static_cast<int>(*error) << ".";
