@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -20,6 +21,10 @@ struct OtherBlock : Pooled<OtherBlock> {
 };
 
 struct FreshBlock : Pooled<FreshBlock> {
+    char payload[16];
+};
+
+struct BatchedBlock : Pooled<BatchedBlock> {
     char payload[16];
 };
 
@@ -64,6 +69,34 @@ TEST(PooledTest, EachTypeHasItsOwnFreeList) {
     delete block;
 }
 
+// A batch gives its thread the block it gave back last, and when it ends every block it held
+// is back on the free list, for any thread.
+TEST(PooledTest, ABatchHandsItsBlocksBackWhenItEnds) {
+    std::vector<BatchedBlock*> blocks;
+    for (int i = 0; i < 200; ++i) blocks.push_back(new BatchedBlock);
+    const unsigned heapBlocks = BatchedBlock::GetHeapBlockCount();
+    {
+        BatchedBlock::Batch batch;
+        // More than the batch holds: it drains to the free list on the way.
+        for (BatchedBlock* block : blocks) delete block;
+        BatchedBlock* again = new BatchedBlock;
+        EXPECT_EQ(AddressOf(again), AddressOf(blocks.back()));
+        {
+            BatchedBlock::Batch inner;
+            delete again;
+            again = new BatchedBlock;
+            EXPECT_EQ(AddressOf(again), AddressOf(blocks.back()));
+        }
+        delete again;
+    }
+    std::thread([] {
+        std::vector<BatchedBlock*> taken;
+        for (int i = 0; i < 200; ++i) taken.push_back(new BatchedBlock);
+        for (BatchedBlock* block : taken) delete block;
+    }).join();
+    EXPECT_EQ(BatchedBlock::GetHeapBlockCount(), heapBlocks);
+}
+
 TEST(PooledTest, ConcurrentUseNeverHandsOutOneBlockTwice) {
     const int kThreads = 4;
     const int kRounds = 2000;
@@ -71,6 +104,8 @@ TEST(PooledTest, ConcurrentUseNeverHandsOutOneBlockTwice) {
     bool clean[kThreads] = {};
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&clean, t] {
+            // Half the threads pass their blocks through batches.
+            std::unique_ptr<Block::Batch> batch(t % 2 != 0 ? new Block::Batch : nullptr);
             bool ok = true;
             for (int i = 0; i < kRounds; ++i) {
                 Block* blocks[4];
@@ -88,8 +123,8 @@ TEST(PooledTest, ConcurrentUseNeverHandsOutOneBlockTwice) {
     }
     for (std::thread& thread : threads) thread.join();
     for (bool ok : clean) EXPECT_TRUE(ok);
-    // Never more blocks than were alive at once.
-    EXPECT_LE(Block::GetHeapBlockCount(), static_cast<unsigned>(kThreads * 4 + 4));
+    // Never more blocks than were alive at once and the most the two batches hold.
+    EXPECT_LE(Block::GetHeapBlockCount(), static_cast<unsigned>(kThreads * 4 + 4 + 2 * 64));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "kx/clientbox/NamedPipeSocket.h"
 
+#include "kx/clientbox/BufferBatch.h"
 #include "kx/clientbox/NamedPipeReceiveLoop.h"
 #include "kx/clientbox/OpenNamedPipe.h"
 #include "kx/common/Contract.h"
@@ -138,6 +139,7 @@ unsigned NamedPipeSocket::NextWriteRegions(Region* regions, unsigned capacity, u
 }
 
 bool NamedPipeSocket::OnWriteComplete(unsigned error, unsigned count, bool laterWriteOut) {
+    BufferBatch batch;
     ScopedLock guard(&lock_);
     if (error == 0 && !IsClosed()) {
         // Consume what went out, releasing each buffer once it is written (or was empty).

@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "kx/clientbox/BufferBatch.h"
 #include "kx/clientbox/OutgoingChains.h"
 #include "kx/clientbox/ZeroCopyMemoryStreamReader.h"
 #include "kx/clientbox/ZeroCopyWriteBufferWriter.h"
@@ -47,6 +48,8 @@ PBConnection::PBConnection(const SharedPtr<Socket>& socket)
 PBConnection::~PBConnection() {}
 
 bool PBConnection::Send(const MessageLite& message) {
+    // A large request takes many buffers while the I/O thread gives back those of the last.
+    BufferBatch batch;
     ScopedLock guard(&lock_);
     // Above 2 GiB serialization fails, so the size fits the prefix whenever a frame is sent.
     const size_t size = message.ByteSizeLong();
@@ -86,6 +89,9 @@ PBConnection::Outcome PBConnection::TakeFrame(MessageLite* message, BodyCheck ch
     message->Clear();
     // The game polls every frame: with nothing complete, answer without touching the lock.
     if (bodyReady_.Load() == 0) return Outcome::kNothing;
+    // A frame's buffers go back to the pool as it is parsed, while the I/O thread takes fresh
+    // ones for the next frames.
+    BufferBatch batch;
     ScopedLock guard(&lock_);
     if (!HasWholeBody()) {
         bodyReady_.Store(0);

@@ -20,25 +20,74 @@ namespace common {
 template <typename T>
 class Pooled {
 public:
-    // Takes a block from the free list, or a fresh one from the global allocator when the list is
-    // empty (a failure surfaces as that allocator's failure). `size` must not exceed sizeof(T):
-    // classes derived from T need their own allocator.
+    // Takes a block from the calling thread's batch or the free list, or a fresh one from the
+    // global allocator when both are empty (a failure surfaces as that allocator's failure). `size`
+    // must not exceed sizeof(T): classes derived from T need their own allocator.
     static void* operator new(std::size_t size) {
         KX_CHECK(size <= sizeof(T));
         EnsurePool();
+        if (Batch* batch = t_batch_) {
+            if (batch->count_ == 0) batch->Refill();
+            if (batch->count_ != 0) return batch->blocks_[--batch->count_];
+        }
         ScopedLock guard(lock_);
         if (freeList_->GetCount() != 0) return freeList_->Pop();
         ++heapBlocks_;
         return ::operator new(sizeof(T));
     }
 
-    // Puts the block on the free list.
+    // Puts the block on the free list (or in the calling thread's batch).
     static void operator delete(void* block) {
         if (block == nullptr) return;
         EnsurePool();
+        if (Batch* batch = t_batch_) {
+            if (batch->count_ == Batch::kCapacity) batch->Drain(Batch::kCapacity / 2);
+            batch->blocks_[batch->count_++] = static_cast<T*>(block);
+            return;
+        }
         ScopedLock guard(lock_);
         freeList_->Add(static_cast<T*>(block));
     }
+
+    // While alive, the blocks of T that the creating thread takes and gives back pass through
+    // the batch's own stock, which is refilled from and drained into the free list half its
+    // capacity at a time, under one lock; the rest goes back when the batch ends. For a thread
+    // that takes or gives back many blocks in a row while another thread does too: a lock
+    // taken for every block makes the two wait on each other for every block. A batch lives on
+    // the stack of the thread that created it; batches of one T may nest.
+    class Batch {
+    public:
+        Batch() : count_(0), outer_(t_batch_) { t_batch_ = this; }
+        ~Batch() {
+            t_batch_ = outer_;
+            Drain(count_);
+        }
+
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        friend class Pooled<T>;
+        static constexpr unsigned kCapacity = 64;
+
+        void Refill() {
+            ScopedLock guard(lock_);
+            while (count_ < kCapacity / 2 && freeList_->GetCount() != 0) {
+                blocks_[count_++] = freeList_->Pop();
+            }
+        }
+        // Gives back the `count` blocks given to the batch last.
+        void Drain(unsigned count) {
+            if (count == 0) return;
+            ScopedLock guard(lock_);
+            for (unsigned i = count_ - count; i < count_; ++i) freeList_->Add(blocks_[i]);
+            count_ -= count;
+        }
+
+        T* blocks_[kCapacity];
+        unsigned count_;
+        Batch* outer_;
+    };
 
     // How many blocks of T have been taken from the heap so far; a diagnostic for tests.
     static unsigned GetHeapBlockCount() {
@@ -63,6 +112,8 @@ private:
     static CriticalSection* lock_;
     static HybridArray<T*, 0>* freeList_;
     static unsigned heapBlocks_;
+    // The calling thread's innermost batch of T, if any.
+    static thread_local Batch* t_batch_;
 };
 
 template <typename T>
@@ -73,6 +124,8 @@ template <typename T>
 HybridArray<T*, 0>* Pooled<T>::freeList_;
 template <typename T>
 unsigned Pooled<T>::heapBlocks_;
+template <typename T>
+thread_local typename Pooled<T>::Batch* Pooled<T>::t_batch_ = nullptr;
 
 }  // namespace common
 }  // namespace kx

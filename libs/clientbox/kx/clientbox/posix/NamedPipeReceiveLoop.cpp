@@ -8,6 +8,7 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include "kx/clientbox/BufferBatch.h"
 #include "kx/clientbox/NamedPipeSocket.h"
 #include "kx/clientbox/posix/PipeDescriptor.h"
 #include "kx/common/Contract.h"
@@ -96,6 +97,8 @@ private:
 // behind it, and reports the outcome to its socket. False when nothing could be read yet; the
 // request then stays.
 bool TryRead(const NamedPipeReceiveLoop::PipeData& request, SpareBuffers* spares) {
+    // The spares are topped up here while the game's thread gives back the buffers it parsed.
+    BufferBatch batch;
     Buffer* first = request.buffer.Get();
     const int descriptor = PipeDescriptor(request.handle);
     unsigned regionCount;

@@ -3,6 +3,7 @@
 #include <string.h>
 #include <windows.h>
 
+#include "kx/clientbox/BufferBatch.h"
 #include "kx/clientbox/NamedPipeSocket.h"
 #include "kx/clientbox/win/SocketIoRecords.h"
 #include "kx/common/Contract.h"
@@ -132,6 +133,8 @@ bool PipeIo::FinishRead(NamedPipeSocket* socket) {
 }
 
 void PipeIo::EndRead(NamedPipeSocket* socket, DWORD error, DWORD count) {
+    // A read fills up to 256 fresh buffers while the game's thread gives back those it parsed.
+    BufferBatch batch;
     if (error == 0) {
         // The read's buffers are this thread's until it reports the read, so the bytes are
         // placed without the lock.
