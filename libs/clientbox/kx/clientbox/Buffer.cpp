@@ -16,12 +16,12 @@ Buffer::~Buffer() {
     // Unlink successors that only this chain holds before they die, so each one is destroyed
     // with no successor of its own. A shared successor cannot gain an owner meanwhile: nobody
     // else holds it, and a pool block is only reachable through its counter.
-    common::SharedPtr<Buffer> link = next_;
-    next_.Reset();
+    common::SharedPtr<Buffer> link;
+    link.Swap(next_);
     while (link && link.GetCounter()->GetCount() == 1) {
-        common::SharedPtr<Buffer> after = link->next_;
-        link->next_.Reset();
-        link = after;
+        common::SharedPtr<Buffer> after;
+        after.Swap(link->next_);
+        link.Swap(after);
     }
 }
 
@@ -73,6 +73,11 @@ void Buffer::Seal() {
 void Buffer::SetNext(const common::SharedPtr<Buffer>& chain) {
     KX_CHECK(!chain || chain->mode_ == mode_);
     next_ = chain;
+}
+
+void Buffer::SwapNext(common::SharedPtr<Buffer>* chain) {
+    KX_CHECK(!*chain || (*chain)->mode_ == mode_);
+    next_.Swap(*chain);
 }
 
 }  // namespace clientbox

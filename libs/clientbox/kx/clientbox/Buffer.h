@@ -60,6 +60,11 @@ public:
     // Replaces the successor. A non-empty `chain` must have this buffer's mode (contract).
     void SetNext(const common::SharedPtr<Buffer>& chain);
 
+    // Exchanges the successor with `*chain`, whose buffer, if any, must have this buffer's mode
+    // (contract). No count changes: walking a chain this way costs no interlocked operation per
+    // link.
+    void SwapNext(common::SharedPtr<Buffer>* chain);
+
     // Saves the read position as the read mark.
     void MarkReadPosition() { readMark_ = readPosition_; }
     // Moves the read position back to the read mark.

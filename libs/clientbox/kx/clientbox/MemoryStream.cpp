@@ -83,10 +83,8 @@ unsigned MemoryStream::Write(const void* source, unsigned count) {
 }
 
 unsigned MemoryStream::GetReadRegion(const unsigned char** region) {
-    while (head_->Remaining() == 0 && head_->GetNext()) {
-        SharedPtr<Buffer> next = head_->GetNext();
-        head_ = next;
-    }
+    // Assigning takes the successor's reference before head's own goes.
+    while (head_->Remaining() == 0 && head_->GetNext()) head_ = head_->GetNext();
     return head_->GetReadRegion(region);
 }
 

@@ -231,8 +231,10 @@ void PBConnection::OnData() {
 void PBConnection::TakeReceived() {
     SharedPtr<Buffer> chain = socket_->Receive();
     while (chain) {
-        SharedPtr<Buffer> next = chain->GetNext();
-        chain->SetNext(SharedPtr<Buffer>());
+        // Each link is unlinked from the next by swapping pointers: a long chain costs no
+        // interlocked operation per link beyond the stream's own reference.
+        SharedPtr<Buffer> next;
+        chain->SwapNext(&next);
         if (chain->Remaining() < Buffer::kSize / 4) {
             CopyIntoFilling(*chain);
         } else {
@@ -240,7 +242,7 @@ void PBConnection::TakeReceived() {
             MoveFillingToStream();
             stream_.Append(chain);
         }
-        chain = next;
+        chain.Swap(next);
     }
 }
 

@@ -16,7 +16,7 @@ bool ZeroCopyWriteBufferWriter::Next(void** data, int* size) {
     if (count == 0) {
         SharedPtr<Buffer> next(new Buffer);
         current_->SetNext(next);
-        current_ = next;
+        current_.Swap(next);
         count = current_->GetWriteRegion(&region);
     }
     current_->Write(nullptr, count);

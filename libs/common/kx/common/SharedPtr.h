@@ -73,6 +73,16 @@ public:
         Release(counter);
     }
 
+    // Exchanges the two pointers' objects; no count changes.
+    void Swap(SharedPtr& other) {
+        ReferenceCounter* counter = counter_;
+        T* object = object_;
+        counter_ = other.counter_;
+        object_ = other.object_;
+        other.counter_ = counter;
+        other.object_ = object;
+    }
+
     // The object, or null when empty.
     T* Get() const { return object_; }
 

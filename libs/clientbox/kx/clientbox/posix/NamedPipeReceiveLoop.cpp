@@ -54,12 +54,13 @@ public:
             SharedPtr<Buffer> more(new Buffer);
             regions_[count_ + 1].iov_len = more->GetWriteRegion(&region);
             regions_[count_ + 1].iov_base = region;
+            Buffer* added = more.Get();
             if (head_) {
-                tail_->SetNext(more);
+                tail_->SwapNext(&more);
             } else {
-                head_ = more;
+                head_.Swap(more);
             }
-            tail_ = more.Get();
+            tail_ = added;
             ++count_;
         }
         first->SetNext(head_);

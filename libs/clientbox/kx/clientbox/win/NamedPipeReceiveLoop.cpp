@@ -152,8 +152,9 @@ void PipeIo::EndRead(NamedPipeSocket* socket, DWORD error, DWORD count) {
             placed += size;
             if (placed == count) break;
             SharedPtr<Buffer> next(new Buffer);
-            buffer->SetNext(next);
-            buffer = next.Get();
+            Buffer* added = next.Get();
+            buffer->SwapNext(&next);
+            buffer = added;
         }
     }
     // Unlocked first: the report may end the socket.
