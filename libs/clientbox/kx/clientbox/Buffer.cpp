@@ -75,6 +75,13 @@ void Buffer::SetNext(const common::SharedPtr<Buffer>& chain) {
     next_ = chain;
 }
 
+Buffer* Buffer::LinkNewBuffer() {
+    common::SharedPtr<Buffer> fresh(new Buffer);
+    Buffer* added = fresh.Get();
+    SwapNext(&fresh);
+    return added;
+}
+
 void Buffer::SwapNext(common::SharedPtr<Buffer>* chain) {
     KX_CHECK(!*chain || (*chain)->mode_ == mode_);
     next_.Swap(*chain);

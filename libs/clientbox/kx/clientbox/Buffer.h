@@ -65,6 +65,10 @@ public:
     // link.
     void SwapNext(common::SharedPtr<Buffer>* chain);
 
+    // Filling only: links a fresh buffer behind this one in place of its successor and returns
+    // it; the chain holds it. For building a chain link by link.
+    Buffer* LinkNewBuffer();
+
     // Saves the read position as the read mark.
     void MarkReadPosition() { readMark_ = readPosition_; }
     // Moves the read position back to the read mark.

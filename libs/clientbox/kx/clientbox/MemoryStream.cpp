@@ -72,9 +72,7 @@ unsigned MemoryStream::Write(const void* source, unsigned count) {
     Buffer* current = first.Get();
     unsigned written = current->Write(bytes, count);
     while (written < count) {
-        SharedPtr<Buffer> next(new Buffer);
-        current->SetNext(next);
-        current = next.Get();
+        current = current->LinkNewBuffer();
         written += current->Write(bytes + written, count - written);
     }
     first->Seal();

@@ -14,9 +14,8 @@ bool ZeroCopyWriteBufferWriter::Next(void** data, int* size) {
     unsigned char* region;
     unsigned count = current_->GetWriteRegion(&region);
     if (count == 0) {
-        SharedPtr<Buffer> next(new Buffer);
-        current_->SetNext(next);
-        current_.Swap(next);
+        current_->LinkNewBuffer();
+        current_ = current_->GetNext();
         count = current_->GetWriteRegion(&region);
     }
     current_->Write(nullptr, count);

@@ -51,16 +51,14 @@ public:
     iovec* Lend(Buffer* first, unsigned* count) {
         unsigned char* region;
         while (count_ < kMaxBuffersPerRead - 1) {
-            SharedPtr<Buffer> more(new Buffer);
-            regions_[count_ + 1].iov_len = more->GetWriteRegion(&region);
-            regions_[count_ + 1].iov_base = region;
-            Buffer* added = more.Get();
             if (head_) {
-                tail_->SwapNext(&more);
+                tail_ = tail_->LinkNewBuffer();
             } else {
-                head_.Swap(more);
+                head_ = SharedPtr<Buffer>(new Buffer);
+                tail_ = head_.Get();
             }
-            tail_ = added;
+            regions_[count_ + 1].iov_len = tail_->GetWriteRegion(&region);
+            regions_[count_ + 1].iov_base = region;
             ++count_;
         }
         first->SetNext(head_);

@@ -151,10 +151,7 @@ void PipeIo::EndRead(NamedPipeSocket* socket, DWORD error, DWORD count) {
             memcpy(region, source + placed, size);
             placed += size;
             if (placed == count) break;
-            SharedPtr<Buffer> next(new Buffer);
-            Buffer* added = next.Get();
-            buffer->SwapNext(&next);
-            buffer = added;
+            buffer = buffer->LinkNewBuffer();
         }
     }
     // Unlocked first: the report may end the socket.
