@@ -123,7 +123,9 @@ TEST(ExchangeTest, SteadyStateExchangeTakesNothingFromTheHeap) {
     std::printf("pool misses after warm-up: %u over %u rounds of 2000 (pools: %u buffers)\n",
                 totalMisses, rounds, Buffer::GetHeapBlockCount());
     EXPECT_TRUE(quietRound) << "every round of 2000 exchanges took from the heap";
-    EXPECT_LE(totalMisses, 8u);
+    // The high-water marks may still rise a little, and by what the batches of the game's
+    // thread and of the I/O thread hold in each of the two pools.
+    EXPECT_LE(totalMisses, 8u + 2 * 2 * Buffer::Batch::kCapacity);
     link.connection->Close();
     echo.join();
 }

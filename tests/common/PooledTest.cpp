@@ -124,7 +124,8 @@ TEST(PooledTest, ConcurrentUseNeverHandsOutOneBlockTwice) {
     for (std::thread& thread : threads) thread.join();
     for (bool ok : clean) EXPECT_TRUE(ok);
     // Never more blocks than were alive at once and the most the two batches hold.
-    EXPECT_LE(Block::GetHeapBlockCount(), static_cast<unsigned>(kThreads * 4 + 4 + 2 * 64));
+    EXPECT_LE(Block::GetHeapBlockCount(),
+              static_cast<unsigned>(kThreads * 4 + 4 + 2 * Block::Batch::kCapacity));
 }
 
 }  // namespace
