@@ -39,7 +39,10 @@ private:
     // The library's locks are held for a few hundred instructions (a pool's free list, a
     // socket's queues), so a waiting thread usually finds the lock free again within this
     // many pauses, and spares the kernel call that puts it to sleep and the one that wakes it.
-    static constexpr unsigned kSpinCount = 200;
+    // A pause takes up to 140 cycles on current processors: a holder not done after this many
+    // has most likely lost its CPU, and spinning on would only take CPU time from the game,
+    // the launcher and the library's other threads.
+    static constexpr unsigned kSpinCount = 30;
 
     void InitializePlatform();
     void DeletePlatform();

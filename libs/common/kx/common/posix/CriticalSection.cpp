@@ -45,9 +45,13 @@ void CriticalSection::DeletePlatform() {
 void CriticalSection::EnterPlatform() {
     // On one CPU the holder cannot let go while this thread spins.
     static const unsigned spins = sysconf(_SC_NPROCESSORS_ONLN) > 1 ? kSpinCount : 0;
-    for (unsigned attempt = 0; attempt <= spins; ++attempt) {
-        if (pthread_mutex_trylock(Platform(platform_)) == 0) return;
+    // The first attempt also lets the holder enter again. The spin then only reads the owner
+    // until the lock looks free: an interlocked attempt on every pause would take the lock's
+    // cache line from the holder, and slow the very thread it waits for.
+    if (pthread_mutex_trylock(Platform(platform_)) == 0) return;
+    for (unsigned attempt = 0; attempt < spins; ++attempt) {
         PauseProcessor();
+        if (owner_.Load() == 0 && pthread_mutex_trylock(Platform(platform_)) == 0) return;
     }
     KX_CHECK(pthread_mutex_lock(Platform(platform_)) == 0);
 }
