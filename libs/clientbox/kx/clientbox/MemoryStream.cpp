@@ -86,6 +86,12 @@ unsigned MemoryStream::GetReadRegion(const unsigned char** region) {
     return head_->GetReadRegion(region);
 }
 
+void MemoryStream::ConsumeReadRegion(unsigned count) {
+    KX_CHECK(head_->Read(nullptr, count, false) == count);
+    size_ -= count;
+    consumedSinceMark_ += count;
+}
+
 void MemoryStream::Mark() {
     mark_ = head_;
     head_->MarkReadPosition();

@@ -12,9 +12,10 @@ namespace clientbox {
 // to tail. The chain is never empty: a fresh or reset stream holds one empty sealed buffer,
 // which reading passes over. Buffers before head are no longer referenced by the stream.
 // Threads: Reset, Append, TakeAll, Read, Skip, Peek and Write take the stream's own recursive
-// lock and may be called from any thread. GetSize, GetReadRegion, Mark, Rewind and ClearMark
-// take no lock: the stream's owner serializes them with everything else (the message
-// connection does so under its own lock). An owner's lock is always taken before this one.
+// lock and may be called from any thread. GetSize, GetReadRegion, ConsumeReadRegion, Mark,
+// Rewind and ClearMark take no lock: the stream's owner serializes them with everything else
+// (the message connection does so under its own lock). An owner's lock is always taken before
+// this one.
 class MemoryStream : public IStream {
 public:
     MemoryStream();
@@ -49,6 +50,9 @@ public:
     // `region` at head's first unread byte and returns the unread count in head (0 only when
     // the whole stream is empty). The region stays valid while the stream keeps that buffer.
     virtual unsigned GetReadRegion(const unsigned char** region);
+    // Consumes the first `count` bytes of the region GetReadRegion last returned (`count` at
+    // most its size, contract). Unlike Skip it walks no chain, so it needs no lock of its own.
+    void ConsumeReadRegion(unsigned count);
 
     // Remembers the current read position (head and its position in head).
     void Mark();

@@ -21,7 +21,7 @@ bool ZeroCopyMemoryStreamReader::Next(const void** data, int* size) {
     // GetReadRegion returns 0 only when nothing at all is unread.
     if (count == 0) return false;
     if (count > remaining_) count = remaining_;
-    stream_->Skip(count);
+    stream_->ConsumeReadRegion(count);
     remaining_ -= count;
     byteCount_ += count;
     *data = region;
