@@ -189,6 +189,45 @@ TEST(PBConnectionTest, NothingBehindARefusedLengthIsUnframed) {
     }
 }
 
+// What the body check below does while the game's thread takes a frame: the launcher's next
+// frame arrives, and the signal loop's handler runs on a thread of its own.
+struct ArrivalDuringTake {
+    MemorySocket* socket;
+    PBConnection* connection;
+    std::string nextFrame;
+};
+ArrivalDuringTake* g_arrival = nullptr;
+
+const char* DeliverNextFrameFromAnotherThread(google::protobuf::io::ZeroCopyInputStream*) {
+    g_arrival->socket->Queue(g_arrival->nextFrame);
+    std::thread handler([] { g_arrival->connection->OnData(); });
+    handler.join();
+    return nullptr;
+}
+
+// Bytes reported while a frame is being taken are left to the taker, and are unframed before
+// its TakeFrame returns: the handler never waits for a parse, and no frame is stranded until
+// the next report.
+TEST(PBConnectionTest, BytesReportedDuringATakeAreUnframedByTheTaker) {
+    Watchdog watchdog("a report during a take", 30);
+    MemorySocket* socket = new MemorySocket;
+    const SharedPtr<Socket> socketRef(socket);
+    const SharedPtr<PBConnection> connection(new PBConnection(socketRef));
+    const Rsp first = MakeRsp(1, 2000, 2);
+    const Rsp second = MakeRsp(2, 500, 3);
+    ArrivalDuringTake arrival = {socket, connection.Get(), Frame(second)};
+    g_arrival = &arrival;
+    socket->Queue(Frame(first));
+    connection->OnData();
+    Rsp received;
+    ASSERT_EQ(connection->TakeFrame(&received, DeliverNextFrameFromAnotherThread),
+              PBConnection::Outcome::kMessage);
+    ExpectSameMessage(received, first);
+    ASSERT_TRUE(connection->TryReceive(&received));
+    ExpectSameMessage(received, second);
+    g_arrival = nullptr;
+}
+
 // A frame goes to the socket as one chain, unless its body is large enough for a write of its
 // own: then the prefix goes first, as a chain of its own.
 TEST(PBConnectionTest, ALargeBodyIsSentApartFromItsPrefix) {

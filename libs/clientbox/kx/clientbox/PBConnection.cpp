@@ -34,14 +34,16 @@ PBConnection::PBConnection(const SharedPtr<Socket>& socket)
       bodyReady_(0),
       givenSocket_(socket),
       socketGone_(socket ? 0 : 1),
-      fillingBytes_(0) {
+      fillingBytes_(0),
+      frameTakers_(0),
+      dataPending_(0) {
     if (!socket) return;
     ScopedLock guard(&lock_);
     socket_ = socket;
     const SharedPtr<PBConnection> self = GetSharedPtr();
     socket->SignalReceived.Connect(self, &PBConnection::OnData);
     // Bytes may have arrived before the subscription.
-    OnData();
+    Unframe();
     socket->SignalClosed.Connect(self, &PBConnection::OnSocketClosed);
 }
 
@@ -89,6 +91,15 @@ PBConnection::Outcome PBConnection::TakeFrame(MessageLite* message, BodyCheck ch
     message->Clear();
     // The game polls every frame: with nothing complete, answer without touching the lock.
     if (bodyReady_.Load() == 0) return Outcome::kNothing;
+    frameTakers_.Increment();
+    const Outcome outcome = TakeWholeFrame(message, check);
+    frameTakers_.Decrement();
+    // Bytes the socket reported meanwhile were left to the takers (see OnData).
+    if (dataPending_.Load() != 0) TakePendingData();
+    return outcome;
+}
+
+PBConnection::Outcome PBConnection::TakeWholeFrame(MessageLite* message, BodyCheck check) {
     // A frame's buffers go back to the pool as it is parsed, while the I/O thread takes fresh
     // ones for the next frames.
     BufferBatch batch;
@@ -107,7 +118,7 @@ PBConnection::Outcome PBConnection::TakeFrame(MessageLite* message, BodyCheck ch
         stream_.Skip(length);
     }
     expected_ = 0;
-    OnData();
+    Unframe();
     if (!HasWholeBody()) SetReady(false);
     if (refusal == nullptr) return Outcome::kMessage;
     message->Clear();
@@ -198,7 +209,23 @@ void PBConnection::Close() {
 }
 
 void PBConnection::OnData() {
+    // A frame is parsed under the lock, and the game's thread takes one frame after another:
+    // waiting here for the lock would cost this thread a sleep and the game's thread the call
+    // that wakes it, for every read. So while a frame is being taken, its taker takes the new
+    // bytes once it is done. Both sides store before they load, so one of them sees the other.
+    dataPending_.Store(1);
+    if (frameTakers_.Load() != 0) return;
+    TakePendingData();
+}
+
+void PBConnection::TakePendingData() {
     ScopedLock guard(&lock_);
+    Unframe();
+}
+
+void PBConnection::Unframe() {
+    // Whatever the socket reports from here on is left for the next call.
+    dataPending_.Store(0);
     if (!socket_) return;
     // Past the bound, the socket keeps the bytes (and stops reading) until frames are taken.
     if (stream_.GetSize() + fillingBytes_ < kMaxUnreadBytes) TakeReceived();

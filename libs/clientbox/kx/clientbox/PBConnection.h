@@ -44,7 +44,9 @@ namespace clientbox {
 // the expected length, the socket reference, the stream, the drop log, the ready state, its
 // event and the waiter count; it is held across Send (which only queues the frame with the
 // socket), each TakeFrame that finds a whole body (including checking and parsing it) and
-// OnData, and is taken before the socket's locks. `bodyReady_` is set under the lock and read
+// the unframing that OnData starts, and is taken before the socket's locks. OnData leaves the
+// unframing to a thread in TakeFrame if there is one (see `frameTakers_`), so that the signal
+// loop thread never waits for a parse. `bodyReady_` is set under the lock and read
 // without it, so that polling a connection with nothing complete takes no lock; IsClosed takes
 // none either (see `socketGone_`). Receive and ReceiveWithTimeout wait on the ready event
 // without the lock.
@@ -104,6 +106,8 @@ public:
 
     // Handler of the socket's SignalReceived: takes the socket's bytes and reads the next
     // length prefix; sets the ready event and emits SignalMessage when a whole body is there.
+    // While another thread takes a frame, it leaves all that to that thread, which does it
+    // before its TakeFrame returns.
     void OnData();
 
     // Handler of the socket's SignalClosed: lets go of the socket, sets the ready event and
@@ -116,6 +120,13 @@ public:
     common::Signal SignalClosed;
 
 private:
+    // TakeFrame past the poll: parses or drops the frame at the stream's head under the lock.
+    Outcome TakeWholeFrame(google::protobuf::MessageLite* message, BodyCheck check);
+    // Takes the lock and unframes.
+    void TakePendingData();
+    // Takes the socket's bytes and reads the next length prefix; sets the ready event and
+    // emits SignalMessage when a whole body is there (lock held).
+    void Unframe();
     // Parses the whole body at the stream's head into `message` and consumes it; null on
     // success, else the reason it was dropped, with any missing required fields in `missing`
     // (lock held).
@@ -171,6 +182,10 @@ private:
     common::SharedPtr<Buffer> filling_;
     uint32_t fillingBytes_;
     DropLog drops_;
+    // Threads inside TakeFrame past its poll, and 1 from a SignalReceived until the next
+    // unframing: OnData leaves the bytes to those threads (see OnData).
+    common::AtomicInt32 frameTakers_;
+    common::AtomicInt32 dataPending_;
 };
 
 }  // namespace clientbox
