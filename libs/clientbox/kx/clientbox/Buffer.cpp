@@ -82,6 +82,15 @@ Buffer* Buffer::LinkNewBuffer() {
     return added;
 }
 
+void Buffer::Prefetch() const {
+    constexpr unsigned kCacheLine = 64;
+    const char* const bytes = reinterpret_cast<const char*>(this);
+    for (unsigned offset = 0; offset < sizeof(Buffer); offset += kCacheLine) {
+        __builtin_prefetch(bytes + offset);
+    }
+    __builtin_prefetch(bytes + sizeof(Buffer) - 1);
+}
+
 void Buffer::SwapNext(common::SharedPtr<Buffer>* chain) {
     KX_CHECK(!*chain || (*chain)->mode_ == mode_);
     next_.Swap(*chain);

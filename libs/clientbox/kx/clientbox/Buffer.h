@@ -69,6 +69,11 @@ public:
     // it; the chain holds it. For building a chain link by link.
     Buffer* LinkNewBuffer();
 
+    // Asks the processor to start loading the whole buffer into the cache, ahead of a read. A
+    // buffer filled on another core costs a transfer per cache line, and the processor's own
+    // prefetching stops at every page boundary, which a buffer crosses once or twice.
+    void Prefetch() const;
+
     // Saves the read position as the read mark.
     void MarkReadPosition() { readMark_ = readPosition_; }
     // Moves the read position back to the read mark.

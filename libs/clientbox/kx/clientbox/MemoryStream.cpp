@@ -83,6 +83,8 @@ unsigned MemoryStream::Write(const void* source, unsigned count) {
 unsigned MemoryStream::GetReadRegion(const unsigned char** region) {
     // Assigning takes the successor's reference before head's own goes.
     while (head_->Remaining() == 0 && head_->GetNext()) head_ = head_->GetNext();
+    // A reader that asks for a region usually reads it at once and then asks for the next.
+    if (const Buffer* next = head_->GetNext().Get()) next->Prefetch();
     return head_->GetReadRegion(region);
 }
 

@@ -49,6 +49,7 @@ public:
     // Moves head past buffers with nothing unread while a successor exists, then points
     // `region` at head's first unread byte and returns the unread count in head (0 only when
     // the whole stream is empty). The region stays valid while the stream keeps that buffer.
+    // The next buffer starts loading into the cache meanwhile.
     virtual unsigned GetReadRegion(const unsigned char** region);
     // Consumes the first `count` bytes of the region GetReadRegion last returned (`count` at
     // most its size, contract). Unlike Skip it walks no chain, so it needs no lock of its own.
