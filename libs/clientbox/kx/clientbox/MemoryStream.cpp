@@ -46,10 +46,7 @@ SharedPtr<Buffer> MemoryStream::TakeAll() {
     ScopedLock guard(&lock_);
     SharedPtr<Buffer> taken = head_;
     Reset();
-    while (taken && taken->Remaining() == 0) {
-        SharedPtr<Buffer> next = taken->GetNext();
-        taken = next;
-    }
+    while (taken && taken->Remaining() == 0) taken = taken->GetNext();
     return taken;
 }
 
@@ -131,11 +128,8 @@ unsigned MemoryStream::Take(void* destination, unsigned count, bool consume) {
         size_ -= taken;
         consumedSinceMark_ += taken;
     }
-    if (consume && last != &head_) {
-        // `last` points into the chain that head keeps alive, so copy it before head moves.
-        SharedPtr<Buffer> newHead = *last;
-        head_ = newHead;
-    }
+    // `last` lies in the chain that head keeps alive: assigning takes its reference first.
+    if (consume && last != &head_) head_ = *last;
     return taken;
 }
 

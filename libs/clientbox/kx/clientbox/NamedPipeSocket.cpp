@@ -145,10 +145,7 @@ bool NamedPipeSocket::OnWriteComplete(unsigned error, unsigned count, bool later
         // Consume what went out, releasing each buffer once it is written (or was empty).
         while (writeChain_ && (count > 0 || writeChain_->Remaining() == 0)) {
             count -= writeChain_->Read(nullptr, count, false);
-            if (writeChain_->Remaining() == 0) {
-                SharedPtr<Buffer> next = writeChain_->GetNext();
-                writeChain_ = next;
-            }
+            if (writeChain_->Remaining() == 0) writeChain_ = writeChain_->GetNext();
         }
         if (writeChain_ || !outgoing_.IsEmpty()) return true;
         writing_ = false;

@@ -77,8 +77,9 @@ public:
             last = last->GetNext().Get();
             ++reached;
         }
-        head_ = last->GetNext();
-        last->SetNext(SharedPtr<Buffer>());
+        SharedPtr<Buffer> unreached;
+        last->SwapNext(&unreached);
+        head_.Swap(unreached);
         if (!head_) tail_ = nullptr;
         count_ -= reached;
         memmove(regions_ + 1, regions_ + 1 + reached, count_ * sizeof(iovec));
