@@ -26,11 +26,13 @@ public:
     static void* operator new(std::size_t size) {
         KX_CHECK(size <= sizeof(T));
         EnsurePool();
-        if (Batch* batch = t_batch_) {
-            if (batch->count_ == 0) batch->Refill();
-            if (batch->count_ != 0) return batch->blocks_[--batch->count_];
-        }
+        Batch* batch = t_batch_;
+        if (batch != nullptr && batch->count_ != 0) return batch->blocks_[--batch->count_];
         ScopedLock guard(lock_);
+        // A batch is refilled under the same lock as the heap is counted, so a pool that grows
+        // takes the lock once per block.
+        if (batch != nullptr) batch->Refill();
+        if (batch != nullptr && batch->count_ != 0) return batch->blocks_[--batch->count_];
         if (freeList_->GetCount() != 0) return freeList_->Pop();
         ++heapBlocks_;
         return ::operator new(sizeof(T));
@@ -74,8 +76,8 @@ public:
     private:
         friend class Pooled<T>;
 
+        // Takes up to half the capacity from the free list (the pool's lock held).
         void Refill() {
-            ScopedLock guard(lock_);
             while (count_ < kCapacity / 2 && freeList_->GetCount() != 0) {
                 blocks_[count_++] = freeList_->Pop();
             }
